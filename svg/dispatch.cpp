@@ -1,0 +1,91 @@
+#include "svg/dispatch.h"
+
+#include <cstring>
+
+#include "geometry/path_data.h"
+#include "svg/attributes.h"
+#include "svg/shapes.h"
+
+namespace {
+
+void startGroup(ParserState& state, AttrList attributes) noexcept {
+    pushStyle(state);  // stays current for the children until the end tag
+    applyAttributes(state, attributes);
+}
+
+void startPath(ParserState& state, AttrList attributes) noexcept {
+    if (state.inPath) return;  // a path inside an open path is never drawn
+    pushStyle(state);
+    parsePathData(state, attributes);
+    state.inPath = 1;
+    popStyle(state);
+}
+
+void startRect(ParserState& state, AttrList attributes) noexcept {
+    pushStyle(state);
+    readRect(state, attributes);
+    popStyle(state);
+}
+
+void startCircle(ParserState& state, AttrList attributes) noexcept {
+    pushStyle(state);
+    readCircle(state, attributes);
+    popStyle(state);
+}
+
+void startLine(ParserState& state, AttrList attributes) noexcept {
+    pushStyle(state);
+    readLine(state, attributes);
+    popStyle(state);
+}
+
+void startPolyline(ParserState& state, AttrList attributes) noexcept {
+    pushStyle(state);
+    readPolyPoints(state, attributes, 0);
+    popStyle(state);
+}
+
+void startPolygon(ParserState& state, AttrList attributes) noexcept {
+    pushStyle(state);
+    readPolyPoints(state, attributes, 1);
+    popStyle(state);
+}
+
+void startDefs(ParserState& state, AttrList) noexcept { state.inDefs = 1; }
+
+struct StartRoute {
+    const char* name;
+    void (*start)(ParserState& state, AttrList attributes) noexcept;
+};
+
+constexpr StartRoute startRoutes[] = {
+    {"g", startGroup},          {"path", startPath},         {"rect", startRect},
+    {"circle", startCircle},    {"line", startLine},         {"polyline", startPolyline},
+    {"polygon", startPolygon},  {"defs", startDefs},
+};
+
+}  // namespace
+
+void onElementStart(void* userData, const char* name, AttrList attributes) noexcept {
+    ParserState& state = *static_cast<ParserState*>(userData);
+    if (state.inDefs) return;
+    for (const StartRoute& route : startRoutes) {
+        if (std::strcmp(name, route.name) == 0) {
+            route.start(state, attributes);
+            return;
+        }
+    }
+}
+
+void onElementEnd(void* userData, const char* name) noexcept {
+    ParserState& state = *static_cast<ParserState*>(userData);
+    if (std::strcmp(name, "g") == 0) {
+        if (!state.inDefs) popStyle(state);
+    } else if (std::strcmp(name, "path") == 0) {
+        state.inPath = 0;
+    } else if (std::strcmp(name, "defs") == 0) {
+        state.inDefs = 0;
+    }
+}
+
+void onCharacterData(void*, const char*) noexcept {}

@@ -1,0 +1,11 @@
+// Locale-free decimal conversion, correctly rounded to double.
+#pragma once
+
+// Reads the longest decimal number at text: leading blanks, an optional sign, digits with an
+// optional "." fraction, an optional exponent ("e", "E", "d" or "D", optional sign, digits).
+// Stores the value (0 when no digit was found, an infinity when too large, 0 when too small)
+// and returns the position after what was consumed, or text itself when no number was found.
+const char* scanDecimal(const char* text, double* value) noexcept;
+
+// The value of the number at text, or 0.
+double readDecimal(const char* text) noexcept;

@@ -1,0 +1,98 @@
+#include "svg/tokenizer.h"
+
+#include <cstring>
+
+#include "svg/text.h"
+
+namespace {
+
+bool isBlankAt(const char* p) noexcept { return isBlank(static_cast<unsigned char>(*p)); }
+
+char* skipToBlankOrEnd(char* p) noexcept {
+    while (*p != '\0' && !isBlankAt(p)) ++p;
+    return p;
+}
+
+char* skipToNameEnd(char* p) noexcept {
+    while (*p != '\0' && *p != '=' && !isBlankAt(p)) ++p;
+    return p;
+}
+
+char* skipToQuoteOrEnd(char* p) noexcept {
+    char* quote = std::strchr(p, '"');
+    return quote != nullptr ? quote : p + std::strlen(p);
+}
+
+// Cuts the token ending at p with a NUL (unless it is the end) and returns the next position.
+char* terminateAt(char* p) noexcept {
+    if (*p == '\0') return p;
+    *p = '\0';
+    return p + 1;
+}
+
+}  // namespace
+
+void tokenizeMarkup(char* text, ElementStartHandler onStart, ElementEndHandler onEnd,
+                    CharacterDataHandler onText, void* userData) noexcept {
+    if (text == nullptr) return;
+    char* segment = text;
+    for (;;) {
+        // Outside a tag: the segment runs to the next "<".
+        char* open = std::strchr(segment, '<');
+        if (open == nullptr) return;  // trailing text is never reported
+        *open = '\0';
+        deliverText(segment, onText, userData);
+        segment = open + 1;
+        // Inside a tag: it runs to the next ">", quotes and "<" notwithstanding.
+        char* close = std::strchr(segment, '>');
+        if (close == nullptr) return;  // a tag that never closes is dropped
+        *close = '\0';
+        parseTag(segment, onStart, onEnd, userData);
+        segment = close + 1;
+    }
+}
+
+void deliverText(char* segment, CharacterDataHandler onText, void* userData) noexcept {
+    char* text = skipBlanks(segment);
+    if (*text != '\0' && onText != nullptr) onText(userData, text);
+}
+
+void parseTag(char* tag, ElementStartHandler onStart, ElementEndHandler onEnd,
+              void* userData) noexcept {
+    char* p = skipBlanks(tag);
+    bool isEnd = false;
+    if (*p == '/') {
+        isEnd = true;
+        ++p;
+    }
+    // Empty tags, processing instructions, comments and declarations are ignored whole.
+    if (*p == '\0' || *p == '?' || *p == '!') return;
+    bool isStart = !isEnd;
+    char* name = p;
+    p = terminateAt(skipToBlankOrEnd(p));
+
+    const char* attributes[attributeEntryCount];
+    int entries = 0;
+    while (!isEnd && *p != '\0') {
+        p = skipBlanks(p);
+        if (*p == '\0') break;
+        if (*p == '/') {  // self-closing: report the end too
+            isEnd = true;
+            break;
+        }
+        if (entries == 2 * attributePairLimit) break;
+        attributes[entries++] = p;
+        p = terminateAt(skipToNameEnd(p));
+        // The value is the next double-quoted text, whatever stands before it.
+        p = skipToQuoteOrEnd(p);
+        if (*p == '\0') break;
+        ++p;
+        attributes[entries++] = p;
+        p = terminateAt(skipToQuoteOrEnd(p));
+    }
+    attributes[entries] = nullptr;
+    attributes[entries + 1] = nullptr;
+
+    if (isStart && onStart != nullptr) onStart(userData, name, attributes);
+    if (isEnd && onEnd != nullptr) onEnd(userData, name);
+}

@@ -1,0 +1,3 @@
+#include "svg/transform_list.h"
+
+void applyTransformList(ParserState&, const char*) noexcept {}

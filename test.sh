@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# Builds both modules (x86-64 and i386) and runs the whole test suite on each.
+set -u
+cd "$(dirname "$0")"
+ROOT=$(pwd)
+JOBS=$(nproc 2>/dev/null || echo 2)
+
+# Debian packages the build and the tests need; installed only when missing.
+PACKAGES="cmake make g++ g++-multilib googletest binutils file"
+missing=""
+for package in $PACKAGES; do
+  dpkg -s "$package" >/dev/null 2>&1 || missing="$missing $package"
+done
+if [ -n "$missing" ]; then
+  echo "== installing:$missing"
+  if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
+  $SUDO apt-get install -y $missing >/dev/null 2>&1 ||
+    { $SUDO apt-get update >/dev/null 2>&1 && $SUDO apt-get install -y $missing >/dev/null; } ||
+    { echo "could not install:$missing"; exit 1; }
+fi
+
+failures=0
+passed_total=0
+failed_total=0
+summary=""
+
+# configure_and_test NAME [cmake args...]
+configure_and_test() {
+  local name=$1; shift
+  local dir="build/$name"
+  echo "== $name: configure and build"
+  if ! cmake -S . -B "$dir" -DPOLYIN_WERROR=ON "$@" >"$dir.configure.log" 2>&1; then
+    mkdir -p build; cat "$dir.configure.log"; echo "== $name: configure FAILED"; failures=$((failures + 1)); return
+  fi
+  if ! cmake --build "$dir" -j "$JOBS" >"$dir.build.log" 2>&1; then
+    grep -E "error|Error" "$dir.build.log" | head -40; echo "== $name: build FAILED"; failures=$((failures + 1)); return
+  fi
+  echo "== $name: test"
+  local log="$dir.test.log"
+  (cd "$dir" && ctest -j "$JOBS" --output-on-failure --timeout 600) >"$log" 2>&1
+  local status=$?
+  grep -E "tests passed|tests failed|\*\*\*Failed|\*\*\*Timeout|\*\*\*Exception|Not Run" "$log" | head -60
+  local line total failed
+  line=$(grep -E "tests passed, [0-9]+ tests failed out of [0-9]+" "$log" | tail -1)
+  total=$(echo "$line" | sed -E 's/.* out of ([0-9]+).*/\1/')
+  failed=$(echo "$line" | sed -E 's/.*passed, ([0-9]+) tests failed.*/\1/')
+  [ -n "$total" ] || total=0
+  [ -n "$failed" ] || failed=0
+  if [ "$status" -ne 0 ] || [ "$total" -eq 0 ]; then
+    failures=$((failures + 1))
+    [ "$failed" -eq 0 ] && failed=1
+  fi
+  passed_total=$((passed_total + total - failed))
+  failed_total=$((failed_total + failed))
+  summary="$summary  $name: $((total - failed))/$total passed\n"
+}
+
+mkdir -p build
+configure_and_test x86_64
+configure_and_test i386 -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/i386-toolchain.cmake"
+
+# The deliverables, where the host's installer expects them.
+[ -f build/x86_64/polyin_64.p ] && cp build/x86_64/polyin_64.p build/polyin_64.p
+[ -f build/i386/polyin_32.p ] && cp build/i386/polyin_32.p build/polyin_32.p
+
+printf "%b" "$summary"
+echo "TOTAL: $passed_total passed, $failed_total failed"
+if [ "$failures" -ne 0 ]; then
+  echo "test.sh: FAILED"
+  exit 1
+fi
+echo "test.sh: all passed"
