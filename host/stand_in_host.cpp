@@ -137,10 +137,10 @@ std::int32_t requestFile(std::int32_t kind, FileRequest* request) {
            " buffers=" + (buffersDistinct ? "ok" : "bad") +
            " outcome=" + std::to_string(request->outcome));
     const FileScript& file = h.script.file;
-    if (file.fullName && request->fullNameBuffer && request->bufferLength > 0) {
+    if (file.writesName && request->fullNameBuffer && request->bufferLength > 0) {
         std::size_t room = static_cast<std::size_t>(request->bufferLength);
-        std::size_t length = std::min(file.fullName->size(), room);
-        std::memcpy(request->fullNameBuffer, file.fullName->data(), length);
+        std::size_t length = std::min(file.fullName.size(), room);
+        std::memcpy(request->fullNameBuffer, file.fullName.data(), length);
         if (length < room) request->fullNameBuffer[length] = '\0';
     }
     if (file.outcome) request->outcome = *file.outcome;

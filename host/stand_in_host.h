@@ -42,7 +42,8 @@ private:
 struct FileScript {
     std::int32_t callResult = 1;
     std::optional<std::int32_t> outcome = 1;  // unset: outcome left as the module passed it
-    std::optional<std::string> fullName;      // unset: the buffer is left as it is
+    bool writesName = true;                   // false: the buffer is left as it is
+    std::string fullName;
 };
 
 struct PanelScript {
