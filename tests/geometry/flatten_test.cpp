@@ -76,35 +76,6 @@ TEST(FlattenCurve, SmoothCurvesReflectOnlyAfterTheirOwnKind) {
     EXPECT_EQ(pointCount("M0 0 Q 1 1 2 0 T 4 0 T 6 0", 0.1f), 16);
 }
 
-TEST(FlattenCurve, StepsLeaveTheCurrentAndControlPoints) {
-    const struct {
-        void (*step)(ParserState&, float&, float&, float&, float&, const float*, bool) noexcept;
-        bool relative;
-        float x, y, controlX, controlY;
-    } cases[] = {
-        {pathCubicTo, false, 5, 6, 3, 4},
-        {pathCubicTo, true, 15, 16, 13, 14},
-        {pathSmoothCubicTo, false, 3, 4, 1, 2},
-        {pathSmoothCubicTo, true, 13, 14, 11, 12},
-        {pathQuadraticTo, false, 3, 4, 1, 2},
-        {pathQuadraticTo, true, 13, 14, 11, 12},
-        {pathSmoothQuadraticTo, false, 1, 2, 12, 10},  // the reflection of (8, 10) about (10, 10)
-        {pathSmoothQuadraticTo, true, 11, 12, 12, 10},
-    };
-    const float held[] = {1, 2, 3, 4, 5, 6};
-    for (const auto& c : cases) {
-        StatePtr state = newState(0.1f);
-        float x = 10, y = 10, controlX = 8, controlY = 10;
-        c.step(*state, x, y, controlX, controlY, held, c.relative);
-        EXPECT_EQ(x, c.x);
-        EXPECT_EQ(y, c.y);
-        EXPECT_EQ(controlX, c.controlX);
-        EXPECT_EQ(controlY, c.controlY);
-        ASSERT_GT(state->pointCount, 0);
-        EXPECT_EQ(state->points[2 * state->pointCount - 2], c.x) << "the end point comes last";
-    }
-}
-
 TEST(SegmentDistanceSquared, MeasuresToTheNearestPointOfTheSegment) {
     const float inf = std::numeric_limits<float>::infinity();
     const struct { float px, py, ax, ay, bx, by, expected; } cases[] = {
@@ -150,12 +121,6 @@ TEST(SubdivideCubic, StopsPastTheDepthLimit) {
     EXPECT_EQ(state->pointCount, 0);
     subdivideCubic(*state, 0, 0, 1, 1, 2, 1, 3, 0, subdivisionDepthLimit);
     EXPECT_EQ(state->pointCount, 1);
-}
-
-TEST(FlattenCurve, NeverMoreThanOneSplitPointPerDepthTwelvePiece) {
-    // the move-to's point, at most 4096 split points, the end point
-    EXPECT_LE(pointCount("M0 0 C 0 1000 1000 -1000 1000 0", 1e-6f), 4098);
-    EXPECT_LE(pointCount("M0 0 C 0 1 1 -1 1 0", 1e-4f), 4098);
 }
 
 TEST(FlattenCurve, AllocatesNothingButTheRecord) {

@@ -52,24 +52,6 @@ TEST(NextPathToken, SplitsCommandsAndNumbers) {
     }
 }
 
-TEST(NextPathToken, KeepsSixtyThreeCharactersAndConsumesTheRest) {
-    const std::string text = std::string(70, '1') + " 2";
-    char token[pathTokenSize];
-    const char* p = nextPathToken(text.c_str(), token);
-    EXPECT_EQ(std::strlen(token), 63u);
-    EXPECT_EQ(p, text.c_str() + 70);
-    nextPathToken(p, token);
-    EXPECT_STREQ(token, "2");
-}
-
-TEST(PathCommandArity, MapsBothCases) {
-    const struct { char letter; int arity; } cases[] = {
-        {'a', 7}, {'A', 7}, {'c', 6}, {'C', 6}, {'q', 4}, {'S', 4}, {'l', 2}, {'M', 2},
-        {'t', 2}, {'H', 1}, {'v', 1}, {'z', 0}, {'Z', 0}, {'x', 0}, {'1', 0}, {'\0', 0},
-    };
-    for (const auto& c : cases) EXPECT_EQ(pathCommandArity(c.letter), c.arity) << c.letter;
-}
-
 TEST(ParsePathData, DrawsOneRecordPerSubpath) {
     const struct { const char* data; const char* records; } cases[] = {
         {"M 10 20 L 30 20 l 0 10 H 5 v -5 Z", "closed (10,20) (30,20) (30,30) (5,30) (5,25)"},

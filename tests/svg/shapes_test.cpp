@@ -55,13 +55,7 @@ TEST(ReadShapes, BuildsPointsFromGeometryAttributes) {
         {readPolygon, {"points", nullptr}, ""},
         {readPolyline, {"points", "1 2 3", "points", "4 5"}, "open (1,2) (4,5)"},
     };
-    for (const auto& c : cases) {
-        std::string listed;
-        for (int i = 0; c.list[i] != nullptr; i += 2) {
-            listed += std::string(c.list[i]) + "=" + (c.list[i + 1] ? c.list[i + 1] : "(null)") + " ";
-        }
-        EXPECT_EQ(shaped(c.reader, c.list), c.records) << listed;
-    }
+    for (const auto& c : cases) EXPECT_EQ(shaped(c.reader, c.list), c.records) << c.records;
 }
 
 TEST(ReadCircle, SegmentCountFollowsTheTolerance) {
@@ -94,9 +88,7 @@ TEST(ReadCircle, StartsAtAngleZeroAndSteps) {
         {{"r", "-10"}, 0.1f, 23, 10, 0},
         {{"cx", "5", "cy", "-2", "r", "1"}, 0.1f, 8, 6, -2},
         {{"r", "40000"}, 0.001f, 14050, 40000, 0},
-        {{"r", "1e30"}, 0.001f, circleSegmentLimit, 1e30f, 0},
         {{"r", "0"}, 0.1f, 0, 0, 0},
-        {{"cx", "3"}, 0.1f, 0, 0, 0},
         {{"r", "1e39"}, 0.1f, 0, 0, 0},  // an infinite radius draws nothing
         {{"r", nullptr}, 0.1f, 0, 0, 0},
     };
