@@ -53,10 +53,18 @@ void appendPointList(ParserState& state, const char* text) noexcept {
     }
 }
 
+// acos(q) for q within 2^-24 of 1: acos(1 - x) = sqrt(2x) (1 + x/12 + 3x^2/160 + ...), where
+// 1 - q is exact and the dropped terms lie far below double precision. Built from IEEE sqrt and
+// plain arithmetic so both modules agree bit for bit; the two C libraries' acos do not.
+double acosNearOne(double q) noexcept {
+    const double x = 1.0 - q;
+    return std::sqrt(2.0 * x) * (1.0 + x / 12.0 + 3.0 * x * x / 160.0);
+}
+
 // The count again in double precision, for a radius so large that r + tolerance == r in float.
 std::int32_t wideSegmentCount(float r, float tolerance) noexcept {
     const double wideR = static_cast<double>(r);
-    const double k = twoPi / (2.0 * std::acos(wideR / (wideR + static_cast<double>(tolerance))));
+    const double k = twoPi / (2.0 * acosNearOne(wideR / (wideR + static_cast<double>(tolerance))));
     const double n = std::ceil(k);
     if (!(n > 0.0)) return 0;
     return n >= static_cast<double>(circleSegmentLimit) ? circleSegmentLimit
