@@ -1,0 +1,142 @@
+#include "host/preview.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+
+#include "host/svg_writer.h"
+
+namespace {
+
+DrawnScene sceneOf(std::string markup) {
+    PathList list = parseSvgText(markup.data(), 0.1f);
+    DrawnScene scene = sceneFromPathList(list);
+    freePathList(list);
+    return scene;
+}
+
+std::string temporaryPath(const char* name) {
+    return ::testing::TempDir() + "polyin_" + std::to_string(::getpid()) + "_" + name;
+}
+
+constexpr std::uint32_t red = 0xFFFF0000u;
+constexpr std::uint32_t blue = 0xFF0000FFu;
+
+}  // namespace
+
+TEST(CanvasFit, KeepsTheAspectWithinTheLongSide) {
+    const struct { ViewBox box; int size; int width; int height; double scale; } cases[] = {
+        {{0, 0, 100, 50}, 1024, 1024, 528, 9.92},
+        {{-5, 3, 10, 40}, 256, 70, 256, 6.2},
+        {{0, 0, 0, 0}, 64, 4, 4, 1.0},
+    };
+    for (const auto& c : cases) {
+        CanvasFit fit = fitCanvas(c.box, c.size);
+        EXPECT_EQ(fit.width, c.width);
+        EXPECT_EQ(fit.height, c.height);
+        EXPECT_DOUBLE_EQ(fit.scale, c.scale);
+    }
+}
+
+#ifdef POLYIN_HAS_PREVIEW
+
+TEST(Preview, FillsPolygonsWithTheirSurfaceColour) {
+    // A red square with a blue one above it in the drawing (smaller y), and an empty corner.
+    DrawnScene scene = sceneOf(
+        "<rect fill=\"#ff0000\" x=\"0\" y=\"10\" width=\"10\" height=\"10\"/>"
+        "<rect fill=\"#0000ff\" x=\"10\" y=\"0\" width=\"10\" height=\"10\"/>");
+    CanvasFit fit = fitCanvas(sceneViewBox(scene), 200);
+    PreviewImage image = renderPreview(scene, fit);
+    ASSERT_EQ(image.width, 200);
+    ASSERT_EQ(image.height, 200);
+    auto pixelAt = [&](double x, double y) {
+        return image.at(static_cast<int>(fit.margin + x * fit.scale),
+                        static_cast<int>(fit.margin + y * fit.scale));
+    };
+    EXPECT_EQ(pixelAt(5, 15), red);             // the red square's centre
+    EXPECT_EQ(pixelAt(15, 5), blue);            // y is flipped back: blue stays on top
+    EXPECT_EQ(pixelAt(5, 5), previewBackground);
+    EXPECT_EQ(pixelAt(15, 15), previewBackground);
+}
+
+TEST(Preview, BlendsTransparentSurfaces) {
+    DrawnScene scene = sceneOf(
+        "<rect fill=\"#000000\" fill-opacity=\"0.5\" width=\"10\" height=\"10\"/>"
+        "<rect fill=\"#ff0000\" fill-opacity=\"0\" x=\"20\" width=\"10\" height=\"10\"/>");
+    CanvasFit fit = fitCanvas(sceneViewBox(scene), 300);
+    PreviewImage image = renderPreview(scene, fit);
+    std::uint32_t half = image.at(static_cast<int>(fit.margin + 5 * fit.scale),
+                                  static_cast<int>(fit.margin + 5 * fit.scale));
+    EXPECT_NEAR(static_cast<int>(half & 0xFFu), 128, 2);
+    EXPECT_EQ(image.at(static_cast<int>(fit.margin + 25 * fit.scale),
+                       static_cast<int>(fit.margin + 5 * fit.scale)),
+              previewBackground);
+}
+
+TEST(Preview, WritesAPngOfTheRequestedSize) {
+    DrawnScene scene = sceneOf("<rect fill=\"#ff0000\" width=\"30\" height=\"10\"/>");
+    std::string file = temporaryPath("preview.png");
+    std::string error;
+    ASSERT_TRUE(writePreviewPng(file, scene, 300, error)) << error;
+    PreviewImage image;
+    ASSERT_TRUE(readPng(file, image));
+    EXPECT_EQ(image.width, 300);
+    EXPECT_EQ(image.at(150, image.height / 2), red);
+    EXPECT_FALSE(writePreviewPng("/nonexistent-dir/x.png", scene, 300, error));
+    EXPECT_NE(error.find("/nonexistent-dir/x.png"), std::string::npos);
+    std::remove(file.c_str());
+}
+
+#endif
+
+#ifdef POLYIN_HAS_COMPARE
+
+TEST(Preview, ComparesTheOriginalBesideTheImportAtOneScale) {
+    // The ellipse shows only on the left; the rect on both sides at the same place.
+    const char* markup =
+        "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"40\" height=\"20\" viewBox=\"0 0 40 20\">"
+        "<rect fill=\"#ff0000\" width=\"10\" height=\"10\"/>"
+        "<ellipse fill=\"#0000ff\" cx=\"30\" cy=\"10\" rx=\"8\" ry=\"8\"/></svg>";
+    std::string svgFile = temporaryPath("compare.svg");
+    std::ofstream(svgFile) << markup;
+    DrawnScene scene = sceneOf(markup);
+    std::string pngFile = temporaryPath("compare.png");
+    std::string error;
+    ASSERT_TRUE(writeComparePng(pngFile, svgFile, scene, 400, error)) << error;
+    PreviewImage image;
+    ASSERT_TRUE(readPng(pngFile, image));
+    CanvasFit fit = fitCanvas({0, 0, 40, 20}, 400);
+    ASSERT_EQ(image.width, 2 * fit.width + 16);
+    auto at = [&](int panel, double x, double y) {
+        return image.at(static_cast<int>(panel * (fit.width + 16) + fit.margin + x * fit.scale),
+                        static_cast<int>(fit.margin + y * fit.scale));
+    };
+    EXPECT_EQ(at(0, 5, 5), red);
+    EXPECT_EQ(at(1, 5, 5), red);
+    EXPECT_EQ(at(0, 30, 10), blue);
+    EXPECT_EQ(at(1, 30, 10), previewBackground);
+    EXPECT_FALSE(writeComparePng(pngFile, "/nonexistent.svg", scene, 400, error));
+    std::remove(svgFile.c_str());
+    std::remove(pngFile.c_str());
+}
+
+#endif
+
+TEST(SceneSvg, WritesPolygonsBackWithYFlipped) {
+    DrawnScene scene = sceneOf(
+        "<rect fill=\"#ff0000\" fill-opacity=\"0.5\" x=\"1\" y=\"2\" width=\"3\" height=\"4\"/>");
+    std::ostringstream out;
+    writeSceneSvg(out, scene);
+    const std::string svg = out.str();
+    EXPECT_NE(svg.find("viewBox=\"1 2 3 4\""), std::string::npos) << svg;
+    EXPECT_NE(svg.find("fill=\"#ff0000\" fill-opacity=\"0.498039216\""), std::string::npos) << svg;
+    EXPECT_NE(svg.find("d=\"M1 2 L4 2 L4 6 L1 6 Z\""), std::string::npos) << svg;
+    // What we write, the reader reads back to the same points.
+    DrawnScene again = sceneOf(svg);
+    ASSERT_EQ(again.points.size(), scene.points.size());
+    for (std::size_t i = 0; i < scene.points.size(); ++i) EXPECT_EQ(again.points[i], scene.points[i]);
+}
