@@ -19,14 +19,18 @@ DrawnScene sceneOf(std::string markup) {
     return scene;
 }
 
+#ifdef POLYIN_HAS_PREVIEW
 std::string temporaryPath(const char* name) {
     return ::testing::TempDir() + "polyin_" + std::to_string(::getpid()) + "_" + name;
 }
 
 constexpr std::uint32_t red = 0xFFFF0000u;
 constexpr std::uint32_t blue = 0xFF0000FFu;
+#endif
 
 }  // namespace
+
+#ifdef POLYIN_HAS_PREVIEW
 
 TEST(CanvasFit, KeepsTheAspectWithinTheLongSide) {
     const struct { ViewBox box; int size; int width; int height; double scale; } cases[] = {
@@ -41,8 +45,6 @@ TEST(CanvasFit, KeepsTheAspectWithinTheLongSide) {
         EXPECT_DOUBLE_EQ(fit.scale, c.scale);
     }
 }
-
-#ifdef POLYIN_HAS_PREVIEW
 
 TEST(Preview, FillsPolygonsWithTheirSurfaceColour) {
     // A red square with a blue one above it in the drawing (smaller y), and an empty corner.

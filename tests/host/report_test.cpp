@@ -180,3 +180,79 @@ TEST(GroupedNumber, SeparatesThousands) {
         {0, "0"}, {999, "999"}, {1000, "1,000"}, {1204, "1,204"}, {1234567, "1,234,567"}};
     for (const auto& c : cases) EXPECT_EQ(groupedNumber(c.value), c.text);
 }
+
+namespace {
+
+// A document that mixes what the import passes over with what it reads.
+const char* const mixedDocument = R"svg(<svg viewBox="0 0 100 100">
+<rect fill="#ff0000" x="0" y="0" width="10" height="10"/>
+<ellipse fill="#00ff00" cx="50" cy="50" rx="5" ry="5"/>
+<RECT fill="#0000ff" x="20" width="5" height="5"/>
+<defs><rect fill="#00ffff" x="30" width="5" height="5"/></defs>
+<path fill="#ffff00" d="M60 0 A 5 5 0 0 1 70 0 L 70 10 Z"/>
+<path fill="#ff00ff" d="M80 0 L 1e-5 2"/>
+<g transform="rotate(90)"><rect fill="#123456" x="0" y="90" width="5" height="5"/></g>
+<rect fill="red" x="40" y="90" width="5" height="5"/>
+<path d="M85 85 L 86 86" fill="#abcdef"/>
+<path fill="#010101" d="M90 90 L 95 95">
+<path fill="#020202" d="M0 50 L 5 55"/>
+</svg>)svg";
+
+bool hasPoint(const DrawnScene& scene, double x, double y) {
+    for (const auto& p : scene.points)
+        if (p[0] == x && p[1] == y) return true;
+    return false;
+}
+
+bool hasPointWithin(const DrawnScene& scene, double x0, double x1) {
+    for (const auto& p : scene.points)
+        if (p[0] >= x0 && p[0] <= x1) return true;
+    return false;
+}
+
+bool hasColor(const DrawnScene& scene, const char* color) {
+    for (const DrawnSurface& surface : scene.surfaces)
+        if (hexColor(surface) == color) return true;
+    return false;
+}
+
+void expectReportAgreesWithScene(const PreflightReport& report, const DrawnScene& scene) {
+    const struct { Construct construct; int line; } said[] = {
+        {Construct::UnreadElement, 3}, {Construct::NameCaseOrPrefix, 4},
+        {Construct::DrawableInDefs, 5}, {Construct::PathArc, 6},
+        {Construct::PathSignedExponent, 7}, {Construct::IgnoredTransform, 8},
+        {Construct::NonHexColor, 9}, {Construct::AttributeAfterD, 10},
+        {Construct::PathAfterOpenTag, 12},
+    };
+    for (const auto& s : said) {
+        const Finding* finding = findConstruct(report, s.construct);
+        ASSERT_NE(finding, nullptr) << static_cast<int>(s.construct);
+        EXPECT_EQ(finding->lines.front(), s.line) << static_cast<int>(s.construct);
+    }
+    EXPECT_TRUE(hasPoint(scene, 0, -0.0) && hasPoint(scene, 10, -10));  // what is read arrives
+    EXPECT_FALSE(hasPointWithin(scene, 46, 54));                         // ellipse
+    EXPECT_FALSE(hasPointWithin(scene, 20, 25));                         // RECT
+    EXPECT_FALSE(hasPointWithin(scene, 30, 35));                         // rect in defs
+    EXPECT_TRUE(hasPoint(scene, 60, -0.0) && hasPoint(scene, 70, -10));
+    EXPECT_FALSE(hasPoint(scene, 70, -0.0));                             // the arc is not drawn
+    EXPECT_TRUE(hasPoint(scene, 1, 5));                                  // 1e-5 2 read as 1, -5
+    EXPECT_TRUE(hasPoint(scene, 0, -90) && hasPoint(scene, 5, -95));     // not rotated
+    EXPECT_TRUE(hasPoint(scene, 40, -90));
+    EXPECT_TRUE(hasColor(scene, "#000000"));                              // "red" is black
+    EXPECT_TRUE(hasPoint(scene, 85, -85));
+    EXPECT_FALSE(hasColor(scene, "#abcdef"));                             // fill after d
+    EXPECT_TRUE(hasPoint(scene, 90, -90));
+    EXPECT_FALSE(hasPoint(scene, 0, -50));                                // after the open path
+    EXPECT_EQ(report.records, scene.polygons.size());
+}
+
+}  // namespace
+
+TEST(PreflightReport, AgreesWithTheReader) {
+    std::string text = mixedDocument;
+    PreflightReport report = checkSvgText(text, 0.1f);
+    PathList list = parseSvgText(text.data(), 0.1f);
+    DrawnScene scene = sceneFromPathList(list);
+    freePathList(list);
+    expectReportAgreesWithScene(report, scene);
+}
