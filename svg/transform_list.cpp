@@ -25,6 +25,7 @@ constexpr TransformKeyword transformKeywords[] = {
     {"scale", 5, readScale},
 };
 
+// The first wanted character at or after p, or the NUL.
 const char* findChar(const char* p, char wanted) noexcept {
     while (*p != '\0' && *p != wanted) ++p;
     return p;
@@ -32,6 +33,26 @@ const char* findChar(const char* p, char wanted) noexcept {
 
 void composeOntoFrame(ParserState& state, const Affine& next) noexcept {
     composeTransform(currentStyle(state).transform, next);
+}
+
+// One number tx means ty 0.
+Affine translation(const float* n, int count) noexcept {
+    return Affine{1.0f, 0.0f, 0.0f, 1.0f, n[0], count == 1 ? 0.0f : n[1]};
+}
+
+// One number scales both axes.
+Affine scaling(const float* n, int count) noexcept {
+    return Affine{n[0], 0.0f, 0.0f, count == 1 ? n[0] : n[1], 0.0f, 0.0f};
+}
+
+// Reads a one- or two-number keyword; with no number at all nothing is composed.
+std::ptrdiff_t readPairKeyword(ParserState& state, const char* keyword,
+                               Affine (*build)(const float* n, int count) noexcept) noexcept {
+    float n[pairSlots];
+    int count = 0;
+    const std::ptrdiff_t advance = readTransformArgs(keyword, n, pairSlots, &count);
+    if (count > 0) composeOntoFrame(state, build(n, count));
+    return advance;
 }
 
 }  // namespace
@@ -60,23 +81,11 @@ std::ptrdiff_t readMatrix(ParserState& state, const char* keyword) noexcept {
 }
 
 std::ptrdiff_t readTranslate(ParserState& state, const char* keyword) noexcept {
-    float n[pairSlots];
-    int count = 0;
-    const std::ptrdiff_t advance = readTransformArgs(keyword, n, pairSlots, &count);
-    if (count == 0) return advance;
-    const float ty = count == 1 ? 0.0f : n[1];
-    composeOntoFrame(state, Affine{1.0f, 0.0f, 0.0f, 1.0f, n[0], ty});
-    return advance;
+    return readPairKeyword(state, keyword, translation);
 }
 
 std::ptrdiff_t readScale(ParserState& state, const char* keyword) noexcept {
-    float n[pairSlots];
-    int count = 0;
-    const std::ptrdiff_t advance = readTransformArgs(keyword, n, pairSlots, &count);
-    if (count == 0) return advance;
-    const float sy = count == 1 ? n[0] : n[1];
-    composeOntoFrame(state, Affine{n[0], 0.0f, 0.0f, sy, 0.0f, 0.0f});
-    return advance;
+    return readPairKeyword(state, keyword, scaling);
 }
 
 std::ptrdiff_t readTransformArgs(const char* keyword, float* numbers, int capacity,
