@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "host/stand_in_host.h"
+
 namespace {
 
 double channel(std::uint32_t key, int shift) {
@@ -44,6 +46,33 @@ DrawnScene sceneFromPathList(PathList list) {
             scene.points.push_back({{static_cast<double>(x), static_cast<double>(y), 0.0}});
         }
         scene.polygons.push_back(std::move(polygon));
+    }
+    return scene;
+}
+
+DrawnScene sceneFromHost(const standin::HostScene& host) {
+    constexpr double defaultGrey = 200.0 / 255.0;
+    DrawnScene scene;
+    scene.points = host.points;
+    for (const standin::HostSurface& surface : host.surfaces) {
+        std::size_t index = surfaceIndex(scene, surface.name);
+        DrawnSurface& target = scene.surfaces[index];
+        target.baseColor = {{defaultGrey, defaultGrey, defaultGrey}};
+        const std::vector<double>* color = surface.channel("BaseColor");
+        if (color != nullptr && color->size() == 3)
+            target.baseColor = {{(*color)[0], (*color)[1], (*color)[2]}};
+        const std::vector<double>* transparency = surface.channel("Transparency");
+        if (transparency != nullptr && transparency->size() == 1)
+            target.transparency = (*transparency)[0];
+    }
+    for (const standin::HostPolygon& polygon : host.polygons) {
+        DrawnPolygon drawn;
+        drawn.surface = surfaceIndex(scene, polygon.surfaceName);
+        for (long point : polygon.points)
+            if (point >= 0 && static_cast<std::size_t>(point) < scene.points.size())
+                drawn.points.push_back(static_cast<std::size_t>(point));
+        scene.surfaces[drawn.surface].polygonCount += 1;
+        scene.polygons.push_back(std::move(drawn));
     }
     return scene;
 }

@@ -9,6 +9,10 @@
 
 #include "svg/parse_context.h"
 
+namespace standin {
+struct HostScene;
+}
+
 struct DrawnSurface {
     std::string name;
     std::array<double, 3> baseColor{{0.0, 0.0, 0.0}};
@@ -36,6 +40,10 @@ struct DrawnScene {
 // The scene a host receives for list, built the way the module hands a list to the host:
 // one polygon per record, one surface per distinct fill key in list order. Does not free list.
 DrawnScene sceneFromPathList(PathList list);
+
+// The scene the stand-in host holds after an import. Polygon corners the host never gave out
+// are left out; a surface without channels shows the host's default grey.
+DrawnScene sceneFromHost(const standin::HostScene& host);
 
 // Finds the surface named name, adding it (black, opaque) when it is new.
 std::size_t surfaceIndex(DrawnScene& scene, const std::string& name);

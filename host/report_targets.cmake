@@ -2,8 +2,9 @@
 # code that reads documents with the reader's own functions.
 add_library(polyin_report STATIC
   ${CMAKE_CURRENT_LIST_DIR}/drawn_scene.cpp ${CMAKE_CURRENT_LIST_DIR}/report.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/svg_writer.cpp ${CMAKE_CURRENT_LIST_DIR}/batch.cpp)
-target_link_libraries(polyin_report PUBLIC polyin_reader)
+  ${CMAKE_CURRENT_LIST_DIR}/svg_writer.cpp ${CMAKE_CURRENT_LIST_DIR}/batch.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/import_run.cpp)
+target_link_libraries(polyin_report PUBLIC polyin_reader polyin_host)
 target_include_directories(polyin_report PUBLIC ${PROJECT_SOURCE_DIR})
 polyin_project_code(polyin_report)
 

@@ -5,6 +5,9 @@
 #include <sstream>
 #include <string>
 
+#include "host/import_run.h"
+#include "module/host_fixture.h"
+
 namespace {
 
 const Finding* findConstruct(const PreflightReport& report, Construct construct) {
@@ -255,4 +258,15 @@ TEST(PreflightReport, AgreesWithTheReader) {
     DrawnScene scene = sceneFromPathList(list);
     freePathList(list);
     expectReportAgreesWithScene(report, scene);
+}
+
+TEST(PreflightReport, AgreesWithTheModuleUnderTheHost) {
+    testing_host::TempDir dir;
+    std::string input = dir.write("mixed.svg", mixedDocument);
+    ModuleImport imported;
+    std::string error;
+    ASSERT_TRUE(importThroughModule(input, POLYIN_MODULE_PATH, 10, imported, error)) << error;
+    PreflightReport report = checkSvgText(mixedDocument, toleranceForDetail(10));
+    expectReportAgreesWithScene(report, sceneFromHost(imported.scene));
+    EXPECT_EQ(report.records, imported.paths);
 }
