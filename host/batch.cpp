@@ -10,21 +10,21 @@
 
 #include "host/report.h"
 
-namespace {
-
 std::string baseName(const std::string& path) {
     std::size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-}  // namespace
+std::string inDirectory(const std::string& directory, const std::string& name) {
+    if (directory.empty()) return name;
+    return directory.back() == '/' ? directory + name : directory + "/" + name;
+}
 
 std::string outputStemFor(const std::string& input, const std::string& outputDir) {
     std::string name = baseName(input);
     std::size_t dot = name.rfind('.');
     if (dot != std::string::npos && dot > 0) name.erase(dot);
-    if (outputDir.empty()) return name;
-    return outputDir.back() == '/' ? outputDir + name : outputDir + "/" + name;
+    return inDirectory(outputDir, name);
 }
 
 BatchTotals runBatch(const std::vector<std::string>& inputs, const std::string& outputDir,

@@ -28,6 +28,12 @@ struct BatchTotals {
 // The output stem for input in outputDir: the file name without its ".svg" extension.
 std::string outputStemFor(const std::string& input, const std::string& outputDir);
 
+// name placed in directory (directory may end with "/" or be empty).
+std::string inDirectory(const std::string& directory, const std::string& name);
+
+// The last component of path.
+std::string baseName(const std::string& path);
+
 // Runs importOne on every input in order, going on past failures; prints one progress line per
 // file to out, and the totals at the end. Two inputs with the same name get distinct stems.
 BatchTotals runBatch(const std::vector<std::string>& inputs, const std::string& outputDir,

@@ -138,6 +138,12 @@ double pixelsPerUnit(const std::string& unit) {
     return 0.0;
 }
 
+std::string formatDouble(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value + 0.0);  // no "-0"
+    return text;
+}
+
 // Walks one document with the reader's tokenizer, forwarding every event to the reader's own
 // dispatch on a private state, and notes what the reader passes over on the way.
 class Checker {
@@ -325,7 +331,6 @@ private:
         }
         if (element.find(':') != std::string::npos) return;  // an editor's own metadata
         if (element == "svg") checkViewport(attributes, line);
-        checkContainerStyling(element, attributes);
         for (const ForeignElement& foreign : foreignElements) {
             if (element == foreign.name) {
                 Finding& f = add(foreign.construct, element, line);
@@ -333,6 +338,7 @@ private:
                 return;
             }
         }
+        checkContainerStyling(element, attributes);
         if (isOneOf(element, helperContainers) || isOneOf(element, quietElements)) return;
         add(Construct::UnreadElement, element, line);
     }
@@ -519,9 +525,10 @@ private:
         if (unknown > 0) add(Construct::PathUnknownCommand, "", line, unknown);
         if (dropped + shifted > 0) {
             Finding& f = add(Construct::PathHeldNumbers, "", line, dropped + shifted);
-            if (f.note.empty())
-                f.note = "line " + std::to_string(line) + ": " + std::to_string(dropped) +
-                         " dropped, " + std::to_string(shifted) + " read by the next command";
+            if (f.note.empty()) {
+                f.note = "line " + std::to_string(line) + ": " + std::to_string(dropped) + " dropped";
+                if (shifted > 0) f.note += ", " + std::to_string(shifted) + " read by the next command";
+            }
         }
     }
 
@@ -573,10 +580,11 @@ private:
         if (height != nullptr) subject += ", height " + quoted(height);
         Finding& f = add(Construct::RootViewport, subject, line);
         char text[160];
-        std::snprintf(text, sizeof text,
-                      "a viewer shows one user unit as %.4g x %.4g px, offset by (%g, %g)",
-                      scaleX, scaleY, -box[0], -box[1]);
+        std::snprintf(text, sizeof text, "a viewer shows one user unit as %.4g x %.4g px",
+                      scaleX, scaleY);
         f.note = text;
+        if (box[0] != 0.0 || box[1] != 0.0)
+            f.note += ", moved by (" + formatDouble(-box[0]) + ", " + formatDouble(-box[1]) + ")";
     }
 
     // Pixels per user unit along one axis; 1 where the size is missing or relative.
@@ -743,12 +751,6 @@ constexpr std::pair<Construct, ConstructAdvice> adviceTable[] = {
       "ungroup the drawing (fewer nested groups)"}},
 };
 
-std::string formatDouble(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", value + 0.0);  // no "-0"
-    return text;
-}
-
 }  // namespace
 
 PreflightReport checkSvgText(const std::string& text, float tolerance) {
@@ -777,13 +779,13 @@ void writeFindings(std::ostream& out, const PreflightReport& report) {
         ConstructAdvice advice = adviceFor(finding.construct);
         out << "  " << advice.heading;
         if (!finding.subject.empty()) out << ": " << finding.subject;
-        out << "  x" << groupedNumber(finding.count) << "  line";
+        out << "  (" << groupedNumber(finding.count) << "x; line";
         if (finding.lines.size() > 1) out << 's';
         for (std::size_t i = 0; i < finding.lines.size(); ++i)
             out << (i == 0 ? " " : ", ") << finding.lines[i];
         if (finding.count > finding.lines.size() && finding.lines.size() == reportedLineLimit)
             out << ", ...";
-        out << "\n    import: " << advice.effect << '\n';
+        out << ")\n    import: " << advice.effect << '\n';
         if (!finding.note.empty()) out << "    (" << finding.note << ")\n";
         out << "    fix: " << (finding.remedy.empty() ? advice.remedy : finding.remedy) << '\n';
     }

@@ -27,3 +27,15 @@ if(POLYIN_CAIRO_FOUND)
   endif()
   polyin_project_code(polyin_preview)
 endif()
+
+find_package(CLI11 CONFIG REQUIRED)
+add_executable(polyin_import_cli ${CMAKE_CURRENT_LIST_DIR}/import_cli.cpp)
+target_link_libraries(polyin_import_cli PRIVATE polyin_report CLI11::CLI11)
+if(TARGET polyin_preview)
+  target_link_libraries(polyin_import_cli PRIVATE polyin_preview)
+endif()
+polyin_project_code(polyin_import_cli)
+target_compile_definitions(polyin_import_cli PRIVATE
+  POLYIN_DEFAULT_MODULE="$<TARGET_FILE:polyin_module>"
+  POLYIN_DEFAULT_OUTPUT_DIR="${PROJECT_SOURCE_DIR}/build/out")
+add_dependencies(polyin_import_cli polyin_module)
