@@ -144,6 +144,74 @@ std::string formatDouble(double value) {
     return text;
 }
 
+// The tokens of path data or a points list as the reader splits them, each with whether it is
+// the signed exponent of the number before it (1e-5 splits into 1e and -5).
+class PathTokens {
+public:
+    explicit PathTokens(const char* data) : position(data) {}
+
+    bool next() {
+        if (*position == '\0') return false;
+        const char* start = position;
+        while (isPathSeparator(static_cast<unsigned char>(*start))) ++start;
+        const char* after = nextPathToken(position, text);
+        if (text[0] == '\0') return false;
+        const bool isNumber = isNumberChar(static_cast<unsigned char>(text[0]));
+        exponentSplit = isNumber && start == position && previousEndsInE &&
+                        (text[0] == '-' || text[0] == '+');
+        previousEndsInE = isNumber && (after[-1] == 'e' || after[-1] == 'E');
+        position = after;
+        return true;
+    }
+    const char* token() const { return text; }
+    bool splitsExponent() const { return exponentSplit; }
+
+private:
+    const char* position;
+    char text[pathTokenSize] = {};
+    bool previousEndsInE = false;
+    bool exponentSplit = false;
+};
+
+// The held-number rules of the path interpreter, counting numbers instead of drawing: what is
+// dropped, what a new command reads from the one before, and how many arcs run.
+struct HeldNumberTally {
+    int arity = 0;
+    int held = 0;
+    int carried = 0;  // numbers held when the current command letter came
+    char current = 0;
+    std::size_t dropped = 0, shifted = 0, arcs = 0;
+
+    void command(char letter) {
+        if (letter == 'M' || letter == 'm' || letter == 'Z' || letter == 'z') {
+            dropped += static_cast<std::size_t>(held);
+            held = 0;
+        }
+        carried = held;
+        current = letter;
+        arity = pathCommandArity(letter);
+    }
+
+    void number() {
+        if (held < heldNumberLimit) held += 1; else dropped += 1;
+        if (held < arity) return;
+        if (arity == 0) {
+            dropped += static_cast<std::size_t>(held);
+        } else {
+            shifted += static_cast<std::size_t>(std::min(carried, arity));
+            dropped += static_cast<std::size_t>(held - arity);
+            if (current == 'A' || current == 'a') arcs += 1;
+        }
+        held = 0;
+        carried = 0;
+    }
+
+    void finish() {
+        dropped += static_cast<std::size_t>(held);
+        held = 0;
+    }
+};
+
 // Walks one document with the reader's tokenizer, forwarding every event to the reader's own
 // dispatch on a private state, and notes what the reader passes over on the way.
 class Checker {
@@ -479,72 +547,39 @@ private:
 
     // Walks the data with the reader's own token splitter and arities, counting what the
     // held-number rules drop or shift into the next command, and what draws nothing.
+    // Walks the data with the reader's own token splitter and arities, counting what the
+    // held-number rules drop or shift into the next command, and what draws nothing.
     void checkPathData(const char* data, int line) {
-        char token[pathTokenSize];
-        int arity = 0, held = 0, carried = 0;
-        char command = 0;
-        std::size_t arcs = 0, exponents = 0, dropped = 0, shifted = 0, unknown = 0;
-        bool previousEndsInE = false;
-        for (const char* p = data; *p != '\0';) {
-            const char* start = p;
-            while (isPathSeparator(static_cast<unsigned char>(*start))) ++start;
-            const char* next = nextPathToken(p, token);
-            if (token[0] == '\0') break;
-            const unsigned char first = static_cast<unsigned char>(token[0]);
-            if (!isNumberChar(first)) {
-                if (token[0] == 'M' || token[0] == 'm' || token[0] == 'Z' || token[0] == 'z') {
-                    dropped += static_cast<std::size_t>(held);
-                    held = 0;
-                }
-                if (!isPathCommandLetter(token[0])) unknown += 1;
-                carried = held;
-                command = token[0];
-                arity = pathCommandArity(command);
-                previousEndsInE = false;
+        PathTokens tokens(data);
+        HeldNumberTally tally;
+        std::size_t exponents = 0, unknown = 0;
+        while (tokens.next()) {
+            const char first = tokens.token()[0];
+            if (isNumberChar(static_cast<unsigned char>(first))) {
+                if (tokens.splitsExponent()) exponents += 1;
+                tally.number();
             } else {
-                if (start == p && previousEndsInE && (first == '-' || first == '+')) exponents += 1;
-                previousEndsInE = next[-1] == 'e' || next[-1] == 'E';
-                if (held < heldNumberLimit) held += 1; else dropped += 1;
-                if (held >= arity) {
-                    if (arity == 0) {
-                        dropped += static_cast<std::size_t>(held);
-                    } else {
-                        shifted += static_cast<std::size_t>(std::min(carried, arity));
-                        dropped += static_cast<std::size_t>(held - arity);
-                        if (command == 'A' || command == 'a') arcs += 1;
-                    }
-                    held = 0;
-                    carried = 0;
-                }
+                if (!isPathCommandLetter(first)) unknown += 1;
+                tally.command(first);
             }
-            p = next;
         }
-        dropped += static_cast<std::size_t>(held);
-        if (arcs > 0) add(Construct::PathArc, "", line, arcs);
+        tally.finish();
+        if (tally.arcs > 0) add(Construct::PathArc, "", line, tally.arcs);
         if (exponents > 0) add(Construct::PathSignedExponent, "", line, exponents);
         if (unknown > 0) add(Construct::PathUnknownCommand, "", line, unknown);
-        if (dropped + shifted > 0) {
-            Finding& f = add(Construct::PathHeldNumbers, "", line, dropped + shifted);
-            if (f.note.empty()) {
-                f.note = "line " + std::to_string(line) + ": " + std::to_string(dropped) + " dropped";
-                if (shifted > 0) f.note += ", " + std::to_string(shifted) + " read by the next command";
-            }
-        }
+        if (tally.dropped + tally.shifted == 0) return;
+        Finding& f = add(Construct::PathHeldNumbers, "", line, tally.dropped + tally.shifted);
+        if (!f.note.empty()) return;
+        f.note = "line " + std::to_string(line) + ": " + std::to_string(tally.dropped) + " dropped";
+        if (tally.shifted > 0)
+            f.note += ", " + std::to_string(tally.shifted) + " read by the next command";
     }
 
     void checkPoints(const char* list, int line) {
-        char token[pathTokenSize];
+        PathTokens tokens(list);
         std::size_t exponents = 0;
-        bool previousEndsInE = false;
-        for (const char* p = list; *p != '\0';) {
-            const char* start = p;
-            while (isPathSeparator(static_cast<unsigned char>(*start))) ++start;
-            const char* next = nextPathToken(p, token);
-            if (token[0] == '\0') break;
-            if (start == p && previousEndsInE && (token[0] == '-' || token[0] == '+')) exponents += 1;
-            previousEndsInE = next[-1] == 'e' || next[-1] == 'E';
-            p = next;
-        }
+        while (tokens.next())
+            if (tokens.splitsExponent()) exponents += 1;
         if (exponents > 0) add(Construct::PointsSignedExponent, "", line, exponents);
     }
 
