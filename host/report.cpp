@@ -59,6 +59,11 @@ constexpr const char* quietElements[] = {
     "feBlend", "feColorMatrix", "feComposite", "feFlood", "feGaussianBlur", "feMerge",
     "feMergeNode", "feMorphology", "feOffset", "feTurbulence", "feImage", "feTile"};
 
+// Properties a viewer applies and the import does not.
+constexpr const char* unappliedProperties[] = {
+    "display", "visibility", "opacity", "fill-rule", "clip-path", "mask", "filter",
+    "marker-start", "marker-mid", "marker-end", "marker"};
+
 constexpr const char* ignoredTransformKeywords[] = {"rotate", "skewX", "skewY"};
 
 bool isOneOf(const std::string& name, const char* const* begin, const char* const* end) {
@@ -497,8 +502,7 @@ private:
                 for (std::size_t at = value.find(keyword); at != std::string::npos;
                      at = value.find(keyword, at + 1))
                     add(Construct::IgnoredTransform, keyword, line);
-        } else if (name == "display" || name == "visibility" || name == "opacity" ||
-                   name == "fill-rule") {
+        } else if (isOneOf(name, unappliedProperties)) {
             checkNotApplied(name, value, line);
         } else if (name == "class" && !inStyle) {
             add(Construct::ClassAttribute, "", line);
@@ -520,13 +524,17 @@ private:
         });
     }
 
+    // A property the import does not apply, where it changes what a viewer shows. References
+    // (clips, masks, filters, markers) are named without their value.
     void checkNotApplied(const std::string& name, const std::string& value, int line) {
-        bool matters = true;
-        if (name == "display") matters = value == "none";
-        if (name == "visibility") matters = value == "hidden" || value == "collapse";
-        if (name == "opacity") matters = parseNumber(value.c_str()) != 1.0f;
-        if (name == "fill-rule") matters = value == "evenodd";
-        if (matters) add(Construct::NotApplied, name + ":" + value, line);
+        bool changesView = value != "none";
+        bool showValue = true;
+        if (name == "display") changesView = value == "none";
+        else if (name == "visibility") changesView = value == "hidden" || value == "collapse";
+        else if (name == "opacity") changesView = parseNumber(value.c_str()) != 1.0f;
+        else if (name == "fill-rule") changesView = value == "evenodd";
+        else showValue = false;
+        if (changesView) add(Construct::NotApplied, showValue ? name + ":" + value : name, line);
     }
 
     void checkFillColor(const std::string& value, int line) {
@@ -766,8 +774,9 @@ constexpr std::pair<Construct, ConstructAdvice> adviceTable[] = {
       "convert the rectangle to a path"}},
     {Construct::NotApplied,
      {"property not applied",
-      "display, visibility, opacity and fill-rule have no effect: hidden shapes arrive, opacity is lost",
-      "delete hidden shapes before saving; use fill-opacity for transparency"}},
+      "display, visibility, opacity, fill-rule, clips, masks, filters and markers have no effect: "
+      "hidden shapes arrive, opacity is lost, clipped shapes arrive whole",
+      "delete hidden shapes, apply clips and masks (intersect the shapes), use fill-opacity"}},
     {Construct::SeveralSubpaths,
      {"path with several subpaths",
       "every subpath becomes its own polygon: holes (as in o, a, e) are not cut but filled over",
@@ -830,7 +839,13 @@ void writeSceneSummary(std::ostream& out, const PreflightReport& report, const D
     out << "  " << groupedNumber(report.records) << " records, " << groupedNumber(scene.points.size())
         << " points, " << groupedNumber(scene.polygons.size()) << " polygons, "
         << groupedNumber(scene.surfaces.size()) << " surfaces\n";
-    for (const DrawnSurface& surface : scene.surfaces) {
+    constexpr std::size_t listedSurfaceLimit = 24;
+    for (std::size_t i = 0; i < scene.surfaces.size(); ++i) {
+        if (i == listedSurfaceLimit) {
+            out << "    ... and " << groupedNumber(scene.surfaces.size() - i) << " more surfaces\n";
+            break;
+        }
+        const DrawnSurface& surface = scene.surfaces[i];
         char line[200];
         std::snprintf(line, sizeof line, "    %-12s BaseColor %s (%.3f %.3f %.3f)  Transparency %.3f  %s polygons\n",
                       surface.name.c_str(), hexColor(surface).c_str(), surface.baseColor[0],
