@@ -50,6 +50,12 @@ bool fail(const std::string& message) {
     return false;
 }
 
+// Reports a failed import; the exit status of the tool.
+int importFailed(const std::string& message) {
+    fail(message);
+    return exitFailed;
+}
+
 // A whole number within [low, high]; the message names the option.
 bool parseWhole(const std::string& text, const char* option, long low, long high, long& value) {
     char* end = nullptr;
@@ -274,11 +280,11 @@ int runTool(const Options& options) {
     ImportTool tool(options);
     if (!tool.isBatch()) {
         FileOutcome outcome = tool.importOne(options.inputs.front(), singleStem(options));
-        if (!outcome.ok) return fail(outcome.error), exitFailed;
+        if (!outcome.ok) return importFailed(outcome.error);
         return options.strict && tool.passedOver > 0 ? exitPassedOver : 0;
     }
     std::string error;
-    if (!standin::LoadedModule::load(options.module, error)) return fail(error), exitFailed;
+    if (!standin::LoadedModule::load(options.module, error)) return importFailed(error);
     std::string directory = options.output.empty() ? POLYIN_DEFAULT_OUTPUT_DIR : options.output;
     FileImporter importOne = [&](const std::string& input, const std::string& stem) {
         return tool.importOne(input, stem);
