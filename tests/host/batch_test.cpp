@@ -10,6 +10,8 @@
 
 #include "host/drawn_scene.h"
 #include "host/svg_writer.h"
+#include "module/host_fixture.h"
+#include "tool_runner.h"
 
 namespace {
 
@@ -82,4 +84,37 @@ TEST(Batch, GivesInputsOfTheSameNameTheirOwnOutputs) {
     std::ostringstream progress;
     runBatch({"a/x.svg", "b/x.svg", "c/x.svg"}, "out", record, progress);
     EXPECT_EQ(seen, (std::vector<std::string>{"out/x", "out/x-2", "out/x-3"}));
+}
+
+TEST(ImportToolBatch, ImportsEveryFileAndFailsAtTheEndForABadOne) {
+    testing_host::TempDir dir;
+    std::string first = dir.write("in/first.svg", testing_host::svg("<rect fill='#ff0000' width='2' height='1'/>"));
+    std::string second = dir.write("in/second.svg", testing_host::svg("<path d='M0 0 L1 0 L1 1 Z M5 5 L6 6'/>"));
+    testing_host::ToolRun run = testing_host::runImportTool(
+        "'" + first + "' '" + dir.path + "/in/none.svg' '" + second + "' -o '" + dir.path + "/out/'");
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_NE(run.output.find("[1/3] first.svg  1 polygons\n"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("[2/3] none.svg  FAILED: cannot read " + dir.path + "/in/none.svg"),
+              std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("[3/3] second.svg  2 polygons\n"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("done: 3 files, 1 failed, 3 polygons, 9 points"), std::string::npos)
+        << run.output;
+    EXPECT_TRUE(std::ifstream(dir.path + "/out/first.obj").good());
+    EXPECT_TRUE(std::ifstream(dir.path + "/out/second.mtl").good());
+}
+
+TEST(ImportToolBatch, WantsDirectoriesForSeveralFiles) {
+    testing_host::TempDir dir;
+    std::string a = dir.write("a.svg", testing_host::svg("<rect width='1' height='1'/>"));
+    const struct { std::string arguments; const char* message; } cases[] = {
+        {"-o '" + dir.path + "/x.obj'", "-o takes a directory"},
+        {"--svg '" + dir.path + "/x.svg'", "--svg takes a directory"},
+        {"--dump", "--dump takes one input file"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        testing_host::ToolRun run = testing_host::runImportTool("'" + a + "' '" + a + "' " + c.arguments);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_NE(run.output.find(c.message), std::string::npos) << run.output;
+    }
 }

@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include "host/svg_writer.h"
+#include "module/host_fixture.h"
+#include "tool_runner.h"
 
 namespace {
 
@@ -141,4 +143,28 @@ TEST(SceneSvg, WritesPolygonsBackWithYFlipped) {
     DrawnScene again = sceneOf(svg);
     ASSERT_EQ(again.points.size(), scene.points.size());
     for (std::size_t i = 0; i < scene.points.size(); ++i) EXPECT_EQ(again.points[i], scene.points[i]);
+}
+
+TEST(ImportToolPictures, WritesThePicturesItIsAskedFor) {
+    testing_host::TempDir dir;
+    std::string input = dir.write("square.svg", testing_host::svg("<rect fill='#ff0000' width='10' height='10'/>"));
+    const std::string out = " -o '" + dir.path + "/out/'";
+    testing_host::ToolRun run = testing_host::runImportTool(
+        "'" + input + "' --size 64 --preview '" + dir.path + "/p.png' --svg '" + dir.path +
+        "/back.svg'" + out);
+#ifdef POLYIN_HAS_PREVIEW
+    ASSERT_EQ(run.status, 0) << run.output;
+    PreviewImage image;
+    ASSERT_TRUE(readPng(dir.path + "/p.png", image));
+    EXPECT_EQ(image.width, 64);
+    EXPECT_EQ(image.at(32, 32), red);
+    EXPECT_TRUE(std::ifstream(dir.path + "/back.svg").good());
+#else
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.output.find("this build has no preview"), std::string::npos) << run.output;
+#endif
+    testing_host::ToolRun small = testing_host::runImportTool("'" + input + "' --size 5" + out);
+    EXPECT_EQ(small.status, 2);
+    EXPECT_NE(small.output.find("--size takes a whole number from 16 to 16384"), std::string::npos)
+        << small.output;
 }

@@ -7,6 +7,7 @@
 
 #include "host/import_run.h"
 #include "module/host_fixture.h"
+#include "tool_runner.h"
 
 namespace {
 
@@ -89,6 +90,8 @@ TEST(PreflightReport, NamesEachConstructOnItsLine) {
          "display:none", 1, 1},
         {"<g style=\"opacity:0.5\">", Construct::NotApplied, "opacity:0.5", 1, 1},
         {"<path fill-rule=\"evenodd\" d=\"M0 0\"/>", Construct::NotApplied, "fill-rule:evenodd", 1, 1},
+        {"<g clip-path=\"url(#c)\"><rect width=\"1\" height=\"1\"/></g>", Construct::NotApplied,
+         "clip-path", 1, 1},
         {"<path d=\"M0 0 L9 0 L9 9 Z M3 3 L6 3 L6 6 Z\"/>", Construct::SeveralSubpaths, "", 1, 1},
         {"<line stroke=\"#000000\" x2=\"5\"/>", Construct::Strokes, "", 1, 1},
         {"<rect width=\"1\" height=\"1\"/>", Construct::NoFill, "", 1, 1},
@@ -269,4 +272,25 @@ TEST(PreflightReport, AgreesWithTheModuleUnderTheHost) {
     PreflightReport report = checkSvgText(mixedDocument, toleranceForDetail(10));
     expectReportAgreesWithScene(report, sceneFromHost(imported.scene));
     EXPECT_EQ(report.records, imported.paths);
+}
+
+TEST(ImportToolReport, PrintsFindingsAndTheImportAndFailsWhenStrict) {
+    testing_host::TempDir dir;
+    std::string lossy = dir.write("lossy.svg", testing_host::svg("\n<ellipse rx='1' ry='1'/>\n"
+                                                   "<rect fill='#ff0000' width='2' height='1'/>"));
+    std::string clean = dir.write("clean.svg", testing_host::svg("<rect fill='#ff0000' width='2' height='1'/>"));
+    const std::string out = " -o '" + dir.path + "/out/'";
+    testing_host::ToolRun report = testing_host::runImportTool("'" + lossy + "' --report" + out);
+    EXPECT_EQ(report.status, 0) << report.output;
+    EXPECT_NE(report.output.find("element not read: ellipse  (1x; line 2)"), std::string::npos)
+        << report.output;
+    EXPECT_NE(report.output.find("1 records, 4 points, 1 polygons, 1 surfaces"), std::string::npos)
+        << report.output;
+    EXPECT_NE(report.output.find("x 0 .. 2, y -1 .. 0"), std::string::npos) << report.output;
+    EXPECT_EQ(testing_host::runImportTool("'" + lossy + "' --strict" + out).status, 3);
+    EXPECT_EQ(testing_host::runImportTool("'" + clean + "' --strict --report" + out).status, 0);
+    testing_host::ToolRun batch =
+        testing_host::runImportTool("'" + clean + "' '" + lossy + "' --strict" + out);
+    EXPECT_EQ(batch.status, 3) << batch.output;
+    EXPECT_NE(batch.output.find("1 of 2 files have constructs"), std::string::npos) << batch.output;
 }
