@@ -22,7 +22,6 @@ using ContextPtr = std::unique_ptr<cairo_t, ContextDeleter>;
 
 constexpr double outlineWidth = 1.0;     // pixels
 constexpr double outlineOpacity = 0.45;
-constexpr int panelGap = 16;             // pixels between the two pictures of a comparison
 
 ViewBox unite(const ViewBox& a, const ViewBox& b) {
     double left = std::min(a.left, b.left), top = std::min(a.top, b.top);
@@ -200,7 +199,7 @@ bool writeComparePng(const std::string& fileName, const std::string& svgFile,
     ViewBox box = sceneViewBox(scene);
     if (hasDocumentBox) box = sceneBounds(scene).empty ? document : unite(box, document);
     CanvasFit fit = fitCanvas(box, longSide);
-    SurfacePtr surface = newCanvas(2 * fit.width + panelGap, fit.height, error);
+    SurfacePtr surface = newCanvas(2 * fit.width + comparePanelGap, fit.height, error);
     if (!surface) return false;
     ContextPtr cr(cairo_create(surface.get()));
     paintBackground(cr.get());
@@ -221,9 +220,9 @@ bool writeComparePng(const std::string& fileName, const std::string& svgFile,
         cairo_restore(cr.get());
     }
     cairo_set_source_rgb(cr.get(), 0.6, 0.6, 0.6);
-    cairo_rectangle(cr.get(), fit.width + panelGap / 2 - 0.5, 0, 1, fit.height);
+    cairo_rectangle(cr.get(), fit.width + comparePanelGap / 2 - 0.5, 0, 1, fit.height);
     cairo_fill(cr.get());
-    drawScene(cr.get(), scene, fit, fit.width + panelGap);
+    drawScene(cr.get(), scene, fit, fit.width + comparePanelGap);
     return savePng(surface.get(), fileName, error);
 }
 

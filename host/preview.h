@@ -11,6 +11,8 @@
 constexpr int defaultPreviewSize = 1024;
 // The canvas colour where nothing was drawn.
 constexpr std::uint32_t previewBackground = 0xFFFFFFFFu;
+// Pixels between the two pictures of a comparison.
+constexpr int comparePanelGap = 16;
 
 // A drawing area in SVG user coordinates (y down).
 struct ViewBox {

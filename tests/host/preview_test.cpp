@@ -28,6 +28,14 @@ std::string temporaryPath(const char* name) {
 
 constexpr std::uint32_t red = 0xFFFF0000u;
 constexpr std::uint32_t blue = 0xFF0000FFu;
+
+// The pixel where the drawing's point (x, y) lands, in the given panel of a comparison.
+std::uint32_t pixelAt(const PreviewImage& image, const CanvasFit& fit, double x, double y,
+                      int panel = 0) {
+    return image.at(static_cast<int>(panel * (fit.width + comparePanelGap) + fit.margin +
+                                     (x - fit.box.left) * fit.scale),
+                    static_cast<int>(fit.margin + (y - fit.box.top) * fit.scale));
+}
 #endif
 
 }  // namespace
@@ -57,14 +65,10 @@ TEST(Preview, FillsPolygonsWithTheirSurfaceColour) {
     PreviewImage image = renderPreview(scene, fit);
     ASSERT_EQ(image.width, 200);
     ASSERT_EQ(image.height, 200);
-    auto pixelAt = [&](double x, double y) {
-        return image.at(static_cast<int>(fit.margin + x * fit.scale),
-                        static_cast<int>(fit.margin + y * fit.scale));
-    };
-    EXPECT_EQ(pixelAt(5, 15), red);             // the red square's centre
-    EXPECT_EQ(pixelAt(15, 5), blue);            // y is flipped back: blue stays on top
-    EXPECT_EQ(pixelAt(5, 5), previewBackground);
-    EXPECT_EQ(pixelAt(15, 15), previewBackground);
+    EXPECT_EQ(pixelAt(image, fit, 5, 15), red);   // the red square's centre
+    EXPECT_EQ(pixelAt(image, fit, 15, 5), blue);  // y is flipped back: blue stays on top
+    EXPECT_EQ(pixelAt(image, fit, 5, 5), previewBackground);
+    EXPECT_EQ(pixelAt(image, fit, 15, 15), previewBackground);
 }
 
 TEST(Preview, BlendsTransparentSurfaces) {
@@ -73,12 +77,8 @@ TEST(Preview, BlendsTransparentSurfaces) {
         "<rect fill=\"#ff0000\" fill-opacity=\"0\" x=\"20\" width=\"10\" height=\"10\"/>");
     CanvasFit fit = fitCanvas(sceneViewBox(scene), 300);
     PreviewImage image = renderPreview(scene, fit);
-    std::uint32_t half = image.at(static_cast<int>(fit.margin + 5 * fit.scale),
-                                  static_cast<int>(fit.margin + 5 * fit.scale));
-    EXPECT_NEAR(static_cast<int>(half & 0xFFu), 128, 2);
-    EXPECT_EQ(image.at(static_cast<int>(fit.margin + 25 * fit.scale),
-                       static_cast<int>(fit.margin + 5 * fit.scale)),
-              previewBackground);
+    EXPECT_NEAR(static_cast<int>(pixelAt(image, fit, 5, 5) & 0xFFu), 128, 2);
+    EXPECT_EQ(pixelAt(image, fit, 25, 5), previewBackground);
 }
 
 TEST(Preview, WritesAPngOfTheRequestedSize) {
@@ -114,15 +114,11 @@ TEST(Preview, ComparesTheOriginalBesideTheImportAtOneScale) {
     PreviewImage image;
     ASSERT_TRUE(readPng(pngFile, image));
     CanvasFit fit = fitCanvas({0, 0, 40, 20}, 400);
-    ASSERT_EQ(image.width, 2 * fit.width + 16);
-    auto at = [&](int panel, double x, double y) {
-        return image.at(static_cast<int>(panel * (fit.width + 16) + fit.margin + x * fit.scale),
-                        static_cast<int>(fit.margin + y * fit.scale));
-    };
-    EXPECT_EQ(at(0, 5, 5), red);
-    EXPECT_EQ(at(1, 5, 5), red);
-    EXPECT_EQ(at(0, 30, 10), blue);
-    EXPECT_EQ(at(1, 30, 10), previewBackground);
+    ASSERT_EQ(image.width, 2 * fit.width + comparePanelGap);
+    EXPECT_EQ(pixelAt(image, fit, 5, 5, 0), red);
+    EXPECT_EQ(pixelAt(image, fit, 5, 5, 1), red);
+    EXPECT_EQ(pixelAt(image, fit, 30, 10, 0), blue);
+    EXPECT_EQ(pixelAt(image, fit, 30, 10, 1), previewBackground);
     EXPECT_FALSE(writeComparePng(pngFile, "/nonexistent.svg", scene, 400, error));
     std::remove(svgFile.c_str());
     std::remove(pngFile.c_str());
