@@ -233,6 +233,9 @@ public:
         if (!reader) return report;
         tokenizeMarkup(buffer.data(), &Checker::startThunk, &Checker::endThunk,
                        &Checker::textThunk, this);
+        checkUnclosedTag();
+        const std::size_t zero = original.find('\0');
+        if (zero != std::string::npos) add(Construct::ZeroByte, "", lineOf(buffer.data() + zero));
         for (const PathRecord* r = reader->paths; r != nullptr; r = r->next) report.records += 1;
         return std::move(report);
     }
@@ -365,6 +368,15 @@ private:
     void onText(const char* text) {
         if (std::strstr(text, "-->") != nullptr || std::strstr(text, "]]>") != nullptr)
             add(Construct::CommentCut, "", lineOf(text));
+    }
+
+    // The tokenizer drops a last tag whose ">" never comes, as in a file cut short.
+    void checkUnclosedTag() {
+        const std::size_t end = std::min(original.find('\0'), original.size());  // text ends at a NUL
+        if (end == 0) return;
+        const std::size_t lastOpen = original.rfind('<', end - 1);
+        if (lastOpen == std::string::npos || original.find('>', lastOpen) < end) return;
+        add(Construct::UnclosedTag, "", lineOf(buffer.data() + lastOpen));
     }
 
     void checkRouted(const std::string& element, AttrList attributes, int line, bool wasInPath,
@@ -789,6 +801,14 @@ constexpr std::pair<Construct, ConstructAdvice> adviceTable[] = {
      {"shape without a fill colour",
       "fill none or no fill at all: the polygon arrives fully transparent (a viewer fills an unset fill black)",
       "give every shape an explicit \"#rrggbb\" fill"}},
+    {Construct::UnclosedTag,
+     {"tag without \">\" at the end of the file",
+      "the last tag never closes and is dropped with everything in it",
+      "the file seems cut short: save it again"}},
+    {Construct::ZeroByte,
+     {"zero byte in the file",
+      "the text ends at the first zero byte: everything after it is passed over (UTF-16 text reads as nothing)",
+      "save the file as UTF-8"}},
     {Construct::StyleStackFull,
      {"groups nested more than 127 deep",
       "the style stack is full: styles and transforms of deeper elements leak into their group, which loses its own",

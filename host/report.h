@@ -44,6 +44,8 @@ enum class Construct {
     Strokes,
     NoFill,
     StyleStackFull,
+    UnclosedTag,          // the file ends inside a tag
+    ZeroByte,             // the text ends there
 };
 
 struct Finding {

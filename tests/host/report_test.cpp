@@ -92,6 +92,8 @@ TEST(PreflightReport, NamesEachConstructOnItsLine) {
         {"<path fill-rule=\"evenodd\" d=\"M0 0\"/>", Construct::NotApplied, "fill-rule:evenodd", 1, 1},
         {"<g clip-path=\"url(#c)\"><rect width=\"1\" height=\"1\"/></g>", Construct::NotApplied,
          "clip-path", 1, 1},
+        {"<svg>\n<rect fill=\"#000000\" width=\"1\" height=\"1\"/>\n<rect width=\"2\"",
+         Construct::UnclosedTag, "", 1, 3},
         {"<path d=\"M0 0 L9 0 L9 9 Z M3 3 L6 3 L6 6 Z\"/>", Construct::SeveralSubpaths, "", 1, 1},
         {"<line stroke=\"#000000\" x2=\"5\"/>", Construct::Strokes, "", 1, 1},
         {"<rect width=\"1\" height=\"1\"/>", Construct::NoFill, "", 1, 1},
@@ -122,6 +124,16 @@ TEST(PreflightReport, StaysQuietWhereTheImportReadsWhatAViewerShows) {
         PreflightReport report = checkSvgText(markup, 0.1f);
         EXPECT_TRUE(report.findings.empty()) << markup << "\n" << describe(report);
     }
+}
+
+TEST(PreflightReport, StopsAtAZeroByte) {
+    const std::string text("<svg>\n\n<rect fill=\"#000000\" width=\"1\" height=\"1\"/>\0<ellipse/>", 61);
+    PreflightReport report = checkSvgText(text, 0.1f);
+    const Finding* finding = findConstruct(report, Construct::ZeroByte);
+    ASSERT_NE(finding, nullptr) << describe(report);
+    EXPECT_EQ(finding->lines.front(), 3);
+    EXPECT_EQ(findConstruct(report, Construct::UnreadElement), nullptr);  // nothing after it is read
+    EXPECT_EQ(report.records, 1u);
 }
 
 TEST(PreflightReport, PointsAtTheOpenPathTag) {
