@@ -24,9 +24,11 @@ struct StateDeleter {
 };
 using StatePtr = std::unique_ptr<ParserState, StateDeleter>;
 
+// One element whose end tag has not come yet, with what encloses it.
 struct OpenElement {
     std::string name;
-    int line;
+    std::size_t defsDepth;   // open defs elements, this one included
+    const char* helper;      // the innermost open definition container, or null
 };
 
 // Elements outside the drawn set, what becomes of their content and how to keep it.
@@ -316,16 +318,16 @@ private:
         return known;
     }
 
-    const char* innermostHelper() const {
-        for (auto it = open.rbegin(); it != open.rend(); ++it)
-            for (const char* helper : helperContainers)
-                if (it->name == helper) return helper;
-        return nullptr;
-    }
+    const char* innermostHelper() const { return open.empty() ? nullptr : open.back().helper; }
 
-    bool insideTrueDefs() const {
-        return std::any_of(open.begin(), open.end(),
-                           [](const OpenElement& e) { return e.name == "defs"; });
+    bool insideTrueDefs() const { return !open.empty() && open.back().defsDepth > 0; }
+
+    void openElement(const std::string& element) {
+        OpenElement entry{element, open.empty() ? 0 : open.back().defsDepth, innermostHelper()};
+        if (element == "defs") entry.defsDepth += 1;
+        for (const char* helper : helperContainers)
+            if (element == helper) entry.helper = helper;
+        open.push_back(std::move(entry));
     }
 
     void onStart(const char* name, AttrList attributes) {
@@ -344,7 +346,7 @@ private:
             checkForeign(element, attributes, line);
         }
 
-        open.push_back({element, line});
+        openElement(element);
         onElementStart(reader.get(), name, attributes);
 
         if (element == "path" && !wasInPath && reader->inPath) openPathLine = line;
