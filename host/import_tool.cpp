@@ -136,22 +136,28 @@ bool checkBatchOutputs(const Options& options) {
 bool parseOptions(int argc, char** argv, Options& options, int& exitCode) {
     CLI::App app{"Imports SVG files through the plug-in module under a stand-in host and "
                  "writes OBJ + MTL.", "polyin_import"};
-    app.add_option("files", options.inputs, "SVG files to import");
+    app.add_option("files", options.inputs, "SVG files to import")->type_name("FILE.svg");
     app.add_option("-o", options.output,
                    "OUT.obj for one file (the .mtl goes beside it), or a directory DIR/ "
-                   "(default " POLYIN_DEFAULT_OUTPUT_DIR "/<name>.obj)");
+                   "(default " POLYIN_DEFAULT_OUTPUT_DIR "/<name>.obj)")
+        ->type_name("OUT");
     app.add_option("--detail", options.detailText,
-                   "Bezier Detail, 1..1000 (default 10): curves within 1/N units");
-    app.add_option("--module", options.module, "the plug-in module to load (default " POLYIN_DEFAULT_MODULE ")");
+                   "Bezier Detail, 1..1000 (default 10): curves within 1/N units")
+        ->type_name("N");
+    app.add_option("--module", options.module,
+                   "the plug-in module to load (default " POLYIN_DEFAULT_MODULE ")")
+        ->type_name("PATH");
     app.add_flag("--dump", options.dump, "print the host scene as canonical text instead of a summary");
     app.add_flag("--report", options.report,
                  "print what the import passes over or reads differently, and what arrived");
-    app.add_flag("--strict", options.strict, "exit with 3 when anything was passed over");
-    app.add_option("--preview", options.preview, "OUT.png: a picture of what arrived");
-    app.add_option("--compare", options.compare,
-                   "OUT.png: the SVG as a renderer shows it beside what arrived");
-    app.add_option("--svg", options.svg, "OUT.svg: the imported polygons as plain SVG");
-    app.add_option("--size", options.sizeText, "long side of the pictures in pixels (default 1024)");
+    app.add_flag("--strict", options.strict,
+                 "exit with 3 when anything was passed over (a failed file gives 1 first)");
+    app.add_option("--preview", options.preview, "a picture of what arrived")->type_name("OUT.png");
+    app.add_option("--compare", options.compare, "the SVG as a renderer shows it beside what arrived")
+        ->type_name("OUT.png");
+    app.add_option("--svg", options.svg, "the imported polygons as plain SVG")->type_name("OUT.svg");
+    app.add_option("--size", options.sizeText, "long side of the pictures in pixels (default 1024)")
+        ->type_name("N");
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& help) {
