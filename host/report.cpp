@@ -629,9 +629,8 @@ private:
         if (!(box[2] > 0.0) || !(box[3] > 0.0)) return;
         double scaleX = viewportScale(width, box[2]);
         double scaleY = viewportScale(height, box[3]);
-        bool identity = box[0] == 0.0 && box[1] == 0.0 && std::fabs(scaleX - 1.0) < 1e-9 &&
-                        std::fabs(scaleY - 1.0) < 1e-9;
-        if (identity) return;
+        // Only a scale changes sizes; an offset alone moves the page, not the drawing.
+        if (std::fabs(scaleX - 1.0) < 1e-9 && std::fabs(scaleY - 1.0) < 1e-9) return;
         std::string subject = "viewBox " + quoted(viewBox);
         if (width != nullptr) subject += ", width " + quoted(width);
         if (height != nullptr) subject += ", height " + quoted(height);

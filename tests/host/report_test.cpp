@@ -78,7 +78,8 @@ TEST(PreflightReport, NamesEachConstructOnItsLine) {
         {"<rect x=\"1mm\" width=\"10\" height=\"10%\"/>", Construct::UnitsIgnored, "mm", 1, 1},
         {"<svg width=\"210mm\" height=\"297mm\" viewBox=\"0 0 210 297\">", Construct::RootViewport,
          "viewBox \"0 0 210 297\", width \"210mm\", height \"297mm\"", 1, 1},
-        {"<svg viewBox=\"10 0 5 5\">", Construct::RootViewport, "viewBox \"10 0 5 5\"", 1, 1},
+        {"<svg viewBox=\"10 0 5 5\" width=\"10\">", Construct::RootViewport,
+         "viewBox \"10 0 5 5\", width \"10\"", 1, 1},
         {"<rect x='1' y=\"2\" width=\"1\" height=\"1\"/>", Construct::QuotingLost, "x", 1, 1},
         {"<rect width=1 height=\"1\"/>", Construct::QuotingLost, "width", 1, 1},
         {"<rect width=\"1\" height=\"1\" x='2'/>", Construct::QuotingLost, "x", 1, 1},
@@ -117,7 +118,7 @@ TEST(PreflightReport, StaysQuietWhereTheImportReadsWhatAViewerShows) {
         "width=\"10\" height=\"10px\"><title>t</title><g fill=\"#ff0000\" transform=\"translate(1 2) "
         "scale(2)\"><rect x=\"1px\" width=\"2\" height=\"2\"/><path d=\"M0 0 L 1e5 0 l1-1 z\"/>"
         "<circle r=\"1\"/><polyline points=\"0,0 1,1\"/></g></svg>",
-        "<rect fill=\"#00ff00\" style=\"fill-opacity: 0.5 ; stroke:none\" width=\"1\" height=\"1\"/>",
+        "<svg viewBox=\"-5 -5 10 10\"><rect fill=\"#00ff00\" style=\"fill-opacity: 0.5 ; stroke:none\" width=\"1\" height=\"1\"/>",
         "<path fill=\"#000000\" d=\"M0 0 C 1 1 2 2 3 3 S 4 4 5 5 Q 1 1 2 2 T 3 3 H 4 V 5 Z\"/>",
     };
     for (const char* markup : cases) {
