@@ -404,8 +404,8 @@ private:
         std::string element = written;
         if (!element.empty() && element.back() == '/') {
             element.pop_back();
-            if (isDrawable(element)) {
-                add(Construct::SelfClosingNoSpace, element, line);
+            if (isRouted(element)) {  // an empty group or defs loses nothing
+                if (isDrawable(element)) add(Construct::SelfClosingNoSpace, element, line);
                 return;
             }
         }
