@@ -265,11 +265,13 @@ private:
         return static_cast<std::size_t>(p - buffer.data());
     }
 
+    // The line of a position in the cut buffer, counted in the untouched copy.
     int lineOf(const char* p) const {
         auto before = std::lower_bound(newlines.begin(), newlines.end(), offsetOf(p));
         return static_cast<int>(before - newlines.begin()) + 1;
     }
 
+    // Counts one more occurrence of construct for subject, keeping its first lines.
     Finding& add(Construct construct, const std::string& subject, int line, std::size_t count = 1) {
         auto key = std::make_pair(construct, subject);
         auto found = findingIndex.find(key);
@@ -320,8 +322,10 @@ private:
 
     const char* innermostHelper() const { return open.empty() ? nullptr : open.back().helper; }
 
+    // Inside a defs element as written, whatever the reader's single flag says.
     bool insideTrueDefs() const { return !open.empty() && open.back().defsDepth > 0; }
 
+    // Pushes an element with the defs and the definition container that enclose it.
     void openElement(const std::string& element) {
         OpenElement entry{element, open.empty() ? 0 : open.back().defsDepth, innermostHelper()};
         if (element == "defs") entry.defsDepth += 1;
@@ -330,6 +334,7 @@ private:
         open.push_back(std::move(entry));
     }
 
+    // Notes what the reader will pass over, hands the tag to the reader, and looks at what it drew.
     void onStart(const char* name, AttrList attributes) {
         const std::string element(name);
         const int line = lineOf(name);
@@ -354,6 +359,7 @@ private:
             checkRecords(element, line, headBefore);
     }
 
+    // Hands the end tag to the reader and closes the innermost open element of that name.
     void onEnd(const char* name) {
         onElementEnd(reader.get(), name);
         if (!reader->inPath) openPathLine = 0;
@@ -381,6 +387,7 @@ private:
         add(Construct::UnclosedTag, "", lineOf(buffer.data() + lastOpen));
     }
 
+    // An element the reader routes: a group, a drawable, or defs.
     void checkRouted(const std::string& element, AttrList attributes, int line, bool wasInPath,
                      int topBefore) {
         if (element == "path" && wasInPath) {
@@ -400,6 +407,7 @@ private:
         checkAttributes(element, attributes);
     }
 
+    // An element outside the routing table: what a viewer would make of it that the import does not.
     void checkForeign(const std::string& written, AttrList attributes, int line) {
         std::string element = written;
         if (!element.empty() && element.back() == '/') {
@@ -447,6 +455,7 @@ private:
         }
     }
 
+    // The attributes of a group or a drawable, in the order the reader applies them.
     void checkAttributes(const std::string& element, AttrList attributes) {
         bool afterD = false;
         for (int i = 0; attributes[i] != nullptr; i += 2) {
@@ -496,11 +505,13 @@ private:
             add(Construct::TagCutInValue, name, line);
     }
 
+    // Each declaration of a "style" text, as the reader splits it.
     void checkStyleText(const std::string& element, const std::string& text, int line) {
         for (const auto& declaration : splitDeclarations(text))
             checkProperty(element, declaration.first, declaration.second, line, true);
     }
 
+    // One attribute or declaration that a viewer applies differently from the import.
     void checkProperty(const std::string& element, const std::string& name,
                        const std::string& value, int line, bool inStyle) {
         if (name == "fill") {
@@ -528,6 +539,7 @@ private:
         }
     }
 
+    // The shape attributes whose numbers the readers take, units ignored.
     static bool isGeometryName(const std::string& element, const std::string& name) {
         static const std::pair<const char*, const char*> geometry[] = {
             {"rect", "x"}, {"rect", "y"}, {"rect", "width"}, {"rect", "height"},
@@ -551,6 +563,7 @@ private:
         if (changesView) add(Construct::NotApplied, showValue ? name + ":" + value : name, line);
     }
 
+    // A fill that is not six-digit "#" hex arrives black or as another colour.
     void checkFillColor(const std::string& value, int line) {
         if (value == "none") return;
         std::size_t at = value.find_first_not_of(' ');
@@ -597,6 +610,7 @@ private:
             f.note += ", " + std::to_string(tally.shifted) + " read by the next command";
     }
 
+    // A points list: only signed exponents read differently here.
     void checkPoints(const char* list, int line) {
         PathTokens tokens(list);
         std::size_t exponents = 0;
@@ -605,6 +619,7 @@ private:
         if (exponents > 0) add(Construct::PointsSignedExponent, "", line, exponents);
     }
 
+    // The root element's viewBox against its width and height: the scale a viewer applies.
     void checkViewport(AttrList attributes, int line) {
         if (rootSeen) {
             add(Construct::RootViewport, "nested svg", line);
