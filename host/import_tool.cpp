@@ -45,6 +45,7 @@ struct Options {
     long size = defaultPreviewSize;
 };
 
+// One message on stderr; false, for the caller to pass on.
 bool fail(const std::string& message) {
     std::fprintf(stderr, "polyin_import: %s\n", message.c_str());
     return false;
@@ -74,6 +75,7 @@ std::string optionNamed(const std::string& message) {
     return colon == std::string::npos ? message : message.substr(0, colon);
 }
 
+// Says what was wrong with the command line in the words the tool uses everywhere.
 bool explainParseError(const CLI::ParseError& error) {
     std::string message = error.what();
     if (dynamic_cast<const CLI::ArgumentMismatch*>(&error) != nullptr)
@@ -86,6 +88,7 @@ bool explainParseError(const CLI::ParseError& error) {
     return fail(message + " (try --help)");
 }
 
+// A path given as a directory: it ends with "/" or names one that exists.
 bool isDirectoryArgument(const std::string& path) {
     struct stat info {};
     return (!path.empty() && path.back() == '/') ||
@@ -100,6 +103,7 @@ std::string outputPath(const std::string& given, const std::string& stem,
     return given;
 }
 
+// Creates the directories a file will stand in.
 bool makeDirectories(const std::string& filePath) {
     for (std::size_t at = filePath.find('/', 1); at != std::string::npos;
          at = filePath.find('/', at + 1)) {
@@ -110,6 +114,7 @@ bool makeDirectories(const std::string& filePath) {
     return true;
 }
 
+// Pictures are asked for only where this build can draw them.
 bool checkPictureSupport(const Options& options) {
 #ifndef POLYIN_HAS_PREVIEW
     if (!options.preview.empty() || !options.compare.empty())
@@ -120,6 +125,7 @@ bool checkPictureSupport(const Options& options) {
     return true;
 }
 
+// With several inputs, every output option names a directory.
 bool checkBatchOutputs(const Options& options) {
     if (options.inputs.size() < 2) return true;
     if (options.dump) return fail("--dump takes one input file");
@@ -133,6 +139,7 @@ bool checkBatchOutputs(const Options& options) {
     return true;
 }
 
+// False when the tool should stop at once, with its exit status in exitCode.
 bool parseOptions(int argc, char** argv, Options& options, int& exitCode) {
     CLI::App app{"Imports SVG files through the plug-in module under a stand-in host and "
                  "writes OBJ + MTL.", "polyin_import"};
@@ -183,6 +190,7 @@ class ImportTool {
 public:
     explicit ImportTool(const Options& chosen) : options(chosen) {}
 
+    // Imports one file and writes all that was asked for under stem.
     FileOutcome importOne(const std::string& input, const std::string& stem) {
         FileOutcome outcome;
         std::string text;
@@ -248,6 +256,7 @@ private:
         return true;
     }
 
+    // The pre-flight check of one document, printed with --report.
     void checkDocument(const std::string& input, const std::string& text, const DrawnScene& drawn) {
         PreflightReport report = checkSvgText(text, toleranceForDetail(options.detail));
         if (!report.findings.empty()) passedOver += 1;
@@ -282,6 +291,7 @@ std::string singleStem(const Options& options) {
     return outputStemFor(input, "");
 }
 
+// One file as before, or many through the batch runner; the exit status.
 int runTool(const Options& options) {
     ImportTool tool(options);
     if (!tool.isBatch()) {

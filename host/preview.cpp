@@ -23,6 +23,7 @@ using ContextPtr = std::unique_ptr<cairo_t, ContextDeleter>;
 constexpr double outlineWidth = 1.0;     // pixels
 constexpr double outlineOpacity = 0.45;
 
+// The smallest box holding both.
 ViewBox unite(const ViewBox& a, const ViewBox& b) {
     double left = std::min(a.left, b.left), top = std::min(a.top, b.top);
     double right = std::max(a.left + a.width, b.left + b.width);
@@ -30,6 +31,7 @@ ViewBox unite(const ViewBox& a, const ViewBox& b) {
     return {left, top, right - left, bottom - top};
 }
 
+// Fills the whole canvas with the background colour.
 void paintBackground(cairo_t* cr) {
     cairo_set_source_rgba(cr, ((previewBackground >> 16) & 0xFFu) / 255.0,
                           ((previewBackground >> 8) & 0xFFu) / 255.0,
@@ -63,6 +65,7 @@ void drawScene(cairo_t* cr, const DrawnScene& scene, const CanvasFit& fit, doubl
     }
 }
 
+// The pixels of an image surface, row by row.
 PreviewImage copyImage(cairo_surface_t* surface) {
     cairo_surface_flush(surface);
     PreviewImage image;
@@ -78,6 +81,7 @@ PreviewImage copyImage(cairo_surface_t* surface) {
     return image;
 }
 
+// Writes the canvas as PNG; false with a message.
 bool savePng(cairo_surface_t* surface, const std::string& fileName, std::string& error) {
     cairo_status_t status = cairo_surface_write_to_png(surface, fileName.c_str());
     if (status == CAIRO_STATUS_SUCCESS) return true;
@@ -85,6 +89,7 @@ bool savePng(cairo_surface_t* surface, const std::string& fileName, std::string&
     return false;
 }
 
+// An ARGB canvas of the given size; null with a message.
 SurfacePtr newCanvas(int width, int height, std::string& error) {
     SurfacePtr surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height));
     if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) {
