@@ -216,6 +216,7 @@ public:
 private:
     const Options& options;
 
+    // OBJ + MTL (unless only dumping), the SVG and the pictures; the names go to written.
     bool writeOutputs(const std::string& input, const std::string& stem, const ModuleImport& imported,
                       const DrawnScene& drawn, std::vector<std::string>& written, std::string& error) {
         std::string obj = outputPath(options.output, stem, ".obj");
@@ -235,6 +236,7 @@ private:
         return writePictures(input, stem, drawn, written, error);
     }
 
+    // The preview and the comparison, where this build can draw them.
     bool writePictures(const std::string& input, const std::string& stem, const DrawnScene& drawn,
                        std::vector<std::string>& written, std::string& error) {
 #ifdef POLYIN_HAS_PREVIEW
@@ -273,6 +275,7 @@ private:
         std::cout.flush();
     }
 
+    // The one-file summary line and the files written.
     void printSummary(const std::string& input, const ModuleImport& imported,
                       const std::vector<std::string>& written) {
         std::printf("%s: %zu paths, %zu points, %zu polygons, %zu surfaces in %.1f ms (detail %ld)\n",
