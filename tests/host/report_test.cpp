@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <sstream>
 #include <string>
 
@@ -307,4 +308,13 @@ TEST(ImportToolReport, PrintsFindingsAndTheImportAndFailsWhenStrict) {
         testing_host::runImportTool("'" + clean + "' '" + lossy + "' --strict" + out);
     EXPECT_EQ(batch.status, 3) << batch.output;
     EXPECT_NE(batch.output.find("1 of 2 files have constructs"), std::string::npos) << batch.output;
+}
+
+TEST(PreflightReport, AdvisesOnEveryConstruct) {
+    for (int c = 0; c <= static_cast<int>(Construct::ZeroByte); ++c) {
+        ConstructAdvice advice = adviceFor(static_cast<Construct>(c));
+        EXPECT_STRNE(advice.heading, "construct") << c;
+        EXPECT_GT(std::strlen(advice.effect), 0u) << c;
+        EXPECT_GT(std::strlen(advice.remedy), 0u) << c;
+    }
 }
