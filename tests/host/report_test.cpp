@@ -122,6 +122,7 @@ TEST(PreflightReport, StaysQuietWhereTheImportReadsWhatAViewerShows) {
         "<svg viewBox=\"-5 -5 10 10\"><rect fill=\"#00ff00\" style=\"fill-opacity: 0.5 ; stroke:none\" width=\"1\" height=\"1\"/>",
         "<path fill=\"#000000\" d=\"M0 0 C 1 1 2 2 3 3 S 4 4 5 5 Q 1 1 2 2 T 3 3 H 4 V 5 Z\"/>",
         "<g/><defs/><g fill=\"#000000\"/><desc>d</desc>",
+        "<rect x = \"1\"\n width=\n\"1\" height=\"1\" fill=\"#000000\" />",
     };
     for (const char* markup : cases) {
         PreflightReport report = checkSvgText(markup, 0.1f);
