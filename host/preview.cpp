@@ -43,7 +43,9 @@ void paintBackground(cairo_t* cr) {
 void drawScene(cairo_t* cr, const DrawnScene& scene, const CanvasFit& fit, double offsetX) {
     cairo_set_line_width(cr, outlineWidth);
     cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
-    for (const DrawnPolygon& polygon : scene.polygons) {
+    // The module creates the polygons last element first; paint them in document order.
+    for (auto it = scene.polygons.rbegin(); it != scene.polygons.rend(); ++it) {
+        const DrawnPolygon& polygon = *it;
         bool finite = !polygon.points.empty();
         for (std::size_t index : polygon.points)
             finite = finite && std::isfinite(scene.points[index][0]) && std::isfinite(scene.points[index][1]);

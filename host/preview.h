@@ -42,7 +42,8 @@ struct PreviewImage {
     std::uint32_t at(int x, int y) const { return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)]; }
 };
 
-// Every polygon filled with its surface's BaseColor at alpha 1 - Transparency, outlined thinly.
+// Every polygon filled with its surface's BaseColor at alpha 1 - Transparency, outlined thinly,
+// painted in document order so that later shapes cover earlier ones as in the drawing.
 PreviewImage renderPreview(const DrawnScene& scene, const CanvasFit& fit);
 
 // The preview of the scene on a canvas of longSide pixels, as a PNG file.

@@ -34,7 +34,9 @@ void writeSceneSvg(std::ostream& out, const DrawnScene& scene) {
     out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         << "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"" << number(left) << ' '
         << number(top) << ' ' << number(width) << ' ' << number(height) << "\">\n";
-    for (const DrawnPolygon& polygon : scene.polygons) {
+    // The module creates the polygons last element first; write them in document order.
+    for (auto it = scene.polygons.rbegin(); it != scene.polygons.rend(); ++it) {
+        const DrawnPolygon& polygon = *it;
         if (polygon.points.empty() || !isFinitePolygon(scene, polygon)) continue;
         const DrawnSurface& surface = scene.surfaces[polygon.surface];
         double opacity = std::clamp(1.0 - surface.transparency, 0.0, 1.0);

@@ -6,7 +6,7 @@
 
 #include "host/drawn_scene.h"
 
-// One path per polygon, y flipped back, filled with its surface's BaseColor at the opacity
+// One path per polygon, in document order, y flipped back, filled with its surface's BaseColor at the opacity
 // 1 - Transparency; the viewBox is the scene's bounding box.
 void writeSceneSvg(std::ostream& out, const DrawnScene& scene);
 

@@ -71,6 +71,15 @@ TEST(Preview, FillsPolygonsWithTheirSurfaceColour) {
     EXPECT_EQ(pixelAt(image, fit, 15, 15), previewBackground);
 }
 
+TEST(Preview, PaintsLaterShapesOverEarlierOnes) {
+    DrawnScene scene = sceneOf("<rect fill=\"#ff0000\" width=\"10\" height=\"10\"/>"
+                               "<rect fill=\"#0000ff\" x=\"5\" width=\"10\" height=\"10\"/>");
+    CanvasFit fit = fitCanvas(sceneViewBox(scene), 200);
+    PreviewImage image = renderPreview(scene, fit);
+    EXPECT_EQ(pixelAt(image, fit, 2.5, 5), red);
+    EXPECT_EQ(pixelAt(image, fit, 7.5, 5), blue);  // the later rect covers the overlap
+}
+
 TEST(Preview, BlendsTransparentSurfaces) {
     DrawnScene scene = sceneOf(
         "<rect fill=\"#000000\" fill-opacity=\"0.5\" width=\"10\" height=\"10\"/>"
@@ -163,4 +172,13 @@ TEST(ImportToolPictures, WritesThePicturesItIsAskedFor) {
     EXPECT_EQ(small.status, 2);
     EXPECT_NE(small.output.find("--size takes a whole number from 16 to 16384"), std::string::npos)
         << small.output;
+}
+
+TEST(SceneSvg, KeepsTheDocumentOrder) {
+    DrawnScene scene = sceneOf("<rect fill=\"#ff0000\" width=\"1\" height=\"1\"/>"
+                               "<rect fill=\"#0000ff\" width=\"1\" height=\"1\"/>");
+    std::ostringstream out;
+    writeSceneSvg(out, scene);
+    const std::string svg = out.str();
+    EXPECT_LT(svg.find("#ff0000"), svg.find("#0000ff")) << svg;
 }
