@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -56,38 +57,33 @@ TEST(CanvasFit, KeepsTheAspectWithinTheLongSide) {
     }
 }
 
-TEST(Preview, FillsPolygonsWithTheirSurfaceColour) {
-    // A red square with a blue one above it in the drawing (smaller y), and an empty corner.
-    DrawnScene scene = sceneOf(
-        "<rect fill=\"#ff0000\" x=\"0\" y=\"10\" width=\"10\" height=\"10\"/>"
-        "<rect fill=\"#0000ff\" x=\"10\" y=\"0\" width=\"10\" height=\"10\"/>");
-    CanvasFit fit = fitCanvas(sceneViewBox(scene), 200);
-    PreviewImage image = renderPreview(scene, fit);
-    ASSERT_EQ(image.width, 200);
-    ASSERT_EQ(image.height, 200);
-    EXPECT_EQ(pixelAt(image, fit, 5, 15), red);   // the red square's centre
-    EXPECT_EQ(pixelAt(image, fit, 15, 5), blue);  // y is flipped back: blue stays on top
-    EXPECT_EQ(pixelAt(image, fit, 5, 5), previewBackground);
-    EXPECT_EQ(pixelAt(image, fit, 15, 15), previewBackground);
-}
-
-TEST(Preview, PaintsLaterShapesOverEarlierOnes) {
-    DrawnScene scene = sceneOf("<rect fill=\"#ff0000\" width=\"10\" height=\"10\"/>"
-                               "<rect fill=\"#0000ff\" x=\"5\" width=\"10\" height=\"10\"/>");
-    CanvasFit fit = fitCanvas(sceneViewBox(scene), 200);
-    PreviewImage image = renderPreview(scene, fit);
-    EXPECT_EQ(pixelAt(image, fit, 2.5, 5), red);
-    EXPECT_EQ(pixelAt(image, fit, 7.5, 5), blue);  // the later rect covers the overlap
-}
-
-TEST(Preview, BlendsTransparentSurfaces) {
-    DrawnScene scene = sceneOf(
-        "<rect fill=\"#000000\" fill-opacity=\"0.5\" width=\"10\" height=\"10\"/>"
-        "<rect fill=\"#ff0000\" fill-opacity=\"0\" x=\"20\" width=\"10\" height=\"10\"/>");
-    CanvasFit fit = fitCanvas(sceneViewBox(scene), 300);
-    PreviewImage image = renderPreview(scene, fit);
-    EXPECT_NEAR(static_cast<int>(pixelAt(image, fit, 5, 5) & 0xFFu), 128, 2);
-    EXPECT_EQ(pixelAt(image, fit, 25, 5), previewBackground);
+TEST(Preview, PaintsEachPolygonInItsSurfaceColour) {
+    const struct Probe { double x, y; std::uint32_t expected; } noProbe{0, 0, 0};
+    const struct { const char* markup; Probe probes[4]; } cases[] = {
+        // A red square below a blue one in the drawing (y is flipped back), two empty corners.
+        {"<rect fill=\"#ff0000\" y=\"10\" width=\"10\" height=\"10\"/>"
+         "<rect fill=\"#0000ff\" x=\"10\" width=\"10\" height=\"10\"/>",
+         {{5, 15, red}, {15, 5, blue}, {5, 5, previewBackground}, {15, 15, previewBackground}}},
+        // The later shape covers the earlier one where they overlap.
+        {"<rect fill=\"#ff0000\" width=\"10\" height=\"10\"/>"
+         "<rect fill=\"#0000ff\" x=\"5\" width=\"10\" height=\"10\"/>",
+         {{2.5, 5, red}, {7.5, 5, blue}, noProbe, noProbe}},
+        // Alpha 1 - Transparency over the background; a fully transparent fill shows nothing.
+        {"<rect fill=\"#000000\" fill-opacity=\"0.5\" width=\"10\" height=\"10\"/>"
+         "<rect fill=\"#ff0000\" fill-opacity=\"0\" x=\"20\" width=\"10\" height=\"10\"/>",
+         {{5, 5, 0xFF808080u}, {25, 5, previewBackground}, noProbe, noProbe}},
+    };
+    for (const auto& c : cases) {
+        DrawnScene scene = sceneOf(c.markup);
+        CanvasFit fit = fitCanvas(sceneViewBox(scene), 200);
+        PreviewImage image = renderPreview(scene, fit);
+        ASSERT_EQ(std::max(image.width, image.height), 200) << c.markup;
+        for (const Probe& probe : c.probes) {
+            if (probe.expected == 0) continue;
+            EXPECT_EQ(pixelAt(image, fit, probe.x, probe.y), probe.expected)
+                << c.markup << " at " << probe.x << ", " << probe.y;
+        }
+    }
 }
 
 TEST(Preview, WritesAPngOfTheRequestedSize) {
