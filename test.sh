@@ -6,7 +6,7 @@ ROOT=$(pwd)
 JOBS=$(nproc 2>/dev/null || echo 2)
 
 # Debian packages the build and the tests need; installed only when missing.
-PACKAGES="cmake make g++ g++-multilib googletest binutils file"
+PACKAGES="cmake make g++ g++-multilib googletest binutils file libcli11-dev libcairo2-dev librsvg2-dev"
 missing=""
 for package in $PACKAGES; do
   dpkg -s "$package" >/dev/null 2>&1 || missing="$missing $package"

@@ -1,41 +1,51 @@
-// Command-line import: runs the real module under the stand-in host and writes OBJ + MTL.
+// Command-line import: runs the real module under the stand-in host for each input file and
+// writes OBJ + MTL; on request also a pre-flight report, a preview, a comparison with an SVG
+// renderer and the imported polygons as SVG.
 #include <sys/stat.h>
 
+#include <CLI/CLI.hpp>
 #include <cerrno>
-#include <chrono>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
 #include <string>
+#include <vector>
 
+#include "host/batch.h"
+#include "host/import_run.h"
 #include "host/obj_writer.h"
-#include "host/stand_in_host.h"
+#include "host/preview.h"
+#include "host/report.h"
+#include "host/svg_writer.h"
 
 namespace {
 
 constexpr long minDetail = 1;
 constexpr long maxDetail = 1000;
-constexpr std::size_t longestName = hostapi::nameBufferLength - 1;
+constexpr long minSize = 16;
+constexpr long maxSize = 16384;
+constexpr int exitFailed = 1;
+constexpr int exitUsage = 2;
+constexpr int exitPassedOver = 3;
 
 struct Options {
-    std::string input;
+    std::vector<std::string> inputs;
     std::string output;
     std::string module = POLYIN_DEFAULT_MODULE;
+    std::string detailText;
     long detail = 10;
     bool dump = false;
+    bool report = false;
+    bool strict = false;
+    std::string preview;
+    std::string compare;
+    std::string svg;
+    std::string sizeText;
+    long size = defaultPreviewSize;
 };
 
-void printUsage(std::FILE* to) {
-    std::fprintf(to,
-                 "usage: polyin_import FILE.svg [--detail N] [-o OUT.obj] [--dump] [--module PATH]\n"
-                 "  --detail N     Bezier Detail, 1..1000 (default 10): curves within 1/N units\n"
-                 "  -o OUT.obj     output file; the .mtl goes beside it (default %s/<name>.obj)\n"
-                 "  --dump         print the host scene as canonical text instead of a summary\n"
-                 "  --module PATH  the plug-in module to load (default %s)\n",
-                 POLYIN_DEFAULT_OUTPUT_DIR, POLYIN_DEFAULT_MODULE);
-}
-
+// One message on stderr; false, for the caller to pass on.
 bool fail(const std::string& message) {
     std::fprintf(stderr, "polyin_import: %s\n", message.c_str());
     return false;
@@ -44,55 +54,59 @@ bool fail(const std::string& message) {
 // Reports a failed import; the exit status of the tool.
 int importFailed(const std::string& message) {
     fail(message);
-    return 1;
+    return exitFailed;
 }
 
-bool parseDetail(const char* text, long& detail) {
+// A whole number within [low, high]; the message names the option.
+bool parseWhole(const std::string& text, const char* option, long low, long high, long& value) {
     char* end = nullptr;
     errno = 0;
-    long value = std::strtol(text, &end, 10);
-    if (errno != 0 || end == text || *end != '\0' || value < minDetail || value > maxDetail)
-        return fail(std::string("--detail takes a whole number from 1 to 1000, not \"") + text + "\"");
-    detail = value;
+    long parsed = std::strtol(text.c_str(), &end, 10);
+    if (errno != 0 || end == text.c_str() || *end != '\0' || parsed < low || parsed > high)
+        return fail(std::string(option) + " takes a whole number from " + std::to_string(low) +
+                    " to " + std::to_string(high) + ", not \"" + text + "\"");
+    value = parsed;
     return true;
 }
 
-bool parseOptions(int argc, char** argv, Options& options) {
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        bool hasValue = i + 1 < argc;
-        if (arg == "-h" || arg == "--help") {
-            printUsage(stdout);
-            std::exit(0);
-        } else if (arg == "--dump") {
-            options.dump = true;
-        } else if (arg == "--detail" || arg == "-o" || arg == "--module") {
-            if (!hasValue) return fail(arg + " needs a value");
-            const char* value = argv[++i];
-            if (arg == "--detail" && !parseDetail(value, options.detail)) return false;
-            if (arg == "-o") options.output = value;
-            if (arg == "--module") options.module = value;
-        } else if (!arg.empty() && arg[0] == '-') {
-            return fail("unknown option " + arg + " (try --help)");
-        } else if (options.input.empty()) {
-            options.input = arg;
-        } else {
-            return fail("one input file only; also got " + arg);
-        }
+// The first word of a parser message that names an option ("--detail: ...").
+std::string optionNamed(const std::string& message) {
+    std::size_t colon = message.find(':');
+    return colon == std::string::npos ? message : message.substr(0, colon);
+}
+
+// Says what was wrong with the command line in the words the tool uses everywhere.
+bool explainParseError(const CLI::ParseError& error) {
+    std::string message = error.what();
+    if (dynamic_cast<const CLI::ArgumentMismatch*>(&error) != nullptr)
+        return fail(optionNamed(message) + " needs a value");
+    if (dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr) {
+        std::size_t colon = message.rfind(": ");
+        std::string extra = colon == std::string::npos ? message : message.substr(colon + 2);
+        return fail("unknown option " + extra + " (try --help)");
     }
-    if (options.input.empty()) return fail("no input file (try --help)");
-    return true;
+    return fail(message + " (try --help)");
 }
 
-std::string stemOf(const std::string& path) {
-    std::size_t slash = path.find_last_of('/');
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::size_t dot = name.find_last_of('.');
-    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+// A path given as a directory: it ends with "/" or names one that exists.
+bool isDirectoryArgument(const std::string& path) {
+    struct stat info {};
+    return (!path.empty() && path.back() == '/') ||
+           (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode));
 }
 
+// Where one output of input goes: the path given, or <stem><extension> in a directory given.
+std::string outputPath(const std::string& given, const std::string& stem,
+                       const std::string& extension) {
+    if (given.empty()) return "";
+    if (isDirectoryArgument(given)) return inDirectory(given, baseName(stem)) + extension;
+    return given;
+}
+
+// Creates the directories a file will stand in.
 bool makeDirectories(const std::string& filePath) {
-    for (std::size_t at = filePath.find('/', 1); at != std::string::npos; at = filePath.find('/', at + 1)) {
+    for (std::size_t at = filePath.find('/', 1); at != std::string::npos;
+         at = filePath.find('/', at + 1)) {
         std::string directory = filePath.substr(0, at);
         if (mkdir(directory.c_str(), 0777) != 0 && errno != EEXIST)
             return fail("cannot create " + directory + ": " + std::strerror(errno));
@@ -100,59 +114,213 @@ bool makeDirectories(const std::string& filePath) {
     return true;
 }
 
-// The name the file request hands over: the full path, as the host's own dialog would.
-bool fullNameOf(const std::string& input, std::string& fullName) {
-    std::FILE* probe = std::fopen(input.c_str(), "rb");
-    if (probe == nullptr) return fail("cannot read " + input + ": " + std::strerror(errno));
-    std::fclose(probe);
-    char resolved[PATH_MAX];
-    if (realpath(input.c_str(), resolved) == nullptr)
-        return fail("cannot resolve " + input + ": " + std::strerror(errno));
-    fullName = resolved;
-    if (fullName.size() > longestName)
-        return fail("the full name of " + input + " is longer than the host's 519 characters");
+// Pictures are asked for only where this build can draw them.
+bool checkPictureSupport(const Options& options) {
+#ifndef POLYIN_HAS_PREVIEW
+    if (!options.preview.empty() || !options.compare.empty())
+        return fail("this build has no preview: cairo was not found when it was built");
+#endif
+    if (!options.compare.empty() && !canCompare())
+        return fail("this build has no --compare: librsvg was not found when it was built");
     return true;
 }
 
-int runImport(const Options& options) {
-    std::string fullName;
-    if (!fullNameOf(options.input, fullName)) return 1;
+// With several inputs, every output option names a directory.
+bool checkBatchOutputs(const Options& options) {
+    if (options.inputs.size() < 2) return true;
+    if (options.dump) return fail("--dump takes one input file");
+    const std::pair<const char*, const std::string*> given[] = {
+        {"-o", &options.output}, {"--preview", &options.preview},
+        {"--compare", &options.compare}, {"--svg", &options.svg}};
+    for (const auto& entry : given)
+        if (!entry.second->empty() && !isDirectoryArgument(*entry.second))
+            return fail(std::string("with several input files, ") + entry.first +
+                        " takes a directory (DIR/)");
+    return true;
+}
+
+// False when the tool should stop at once, with its exit status in exitCode.
+bool parseOptions(int argc, char** argv, Options& options, int& exitCode) {
+    CLI::App app{"Imports SVG files through the plug-in module under a stand-in host and "
+                 "writes OBJ + MTL.", "polyin_import"};
+    app.add_option("files", options.inputs, "SVG files to import")->type_name("FILE.svg");
+    app.add_option("-o", options.output,
+                   "OUT.obj for one file (the .mtl goes beside it), or a directory DIR/ "
+                   "(default " POLYIN_DEFAULT_OUTPUT_DIR "/<name>.obj)")
+        ->type_name("OUT");
+    app.add_option("--detail", options.detailText,
+                   "Bezier Detail, 1..1000 (default 10): curves within 1/N units")
+        ->type_name("N");
+    app.add_option("--module", options.module,
+                   "the plug-in module to load (default " POLYIN_DEFAULT_MODULE ")")
+        ->type_name("PATH");
+    app.add_flag("--dump", options.dump, "print the host scene as canonical text instead of a summary");
+    app.add_flag("--report", options.report,
+                 "print what the import passes over or reads differently, and what arrived");
+    app.add_flag("--strict", options.strict,
+                 "exit with 3 when anything was passed over (a failed file gives 1 first)");
+    app.add_option("--preview", options.preview, "a picture of what arrived")->type_name("OUT.png");
+    app.add_option("--compare", options.compare, "the SVG as a renderer shows it beside what arrived")
+        ->type_name("OUT.png");
+    app.add_option("--svg", options.svg, "the imported polygons as plain SVG")->type_name("OUT.svg");
+    app.add_option("--size", options.sizeText, "long side of the pictures in pixels (default 1024)")
+        ->type_name("N");
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& help) {
+        exitCode = app.exit(help);
+        return false;
+    } catch (const CLI::ParseError& error) {
+        explainParseError(error);
+        exitCode = exitUsage;
+        return false;
+    }
+    exitCode = exitUsage;
+    if (options.inputs.empty()) return fail("no input file (try --help)");
+    if (!options.detailText.empty() &&
+        !parseWhole(options.detailText, "--detail", minDetail, maxDetail, options.detail))
+        return false;
+    if (!options.sizeText.empty() &&
+        !parseWhole(options.sizeText, "--size", minSize, maxSize, options.size))
+        return false;
+    return checkPictureSupport(options) && checkBatchOutputs(options);
+}
+
+class ImportTool {
+public:
+    explicit ImportTool(const Options& chosen) : options(chosen) {}
+
+    // Imports one file and writes all that was asked for under stem.
+    FileOutcome importOne(const std::string& input, const std::string& stem) {
+        FileOutcome outcome;
+        std::string text;
+        if (!readDocument(input, text, outcome.error)) return outcome;
+        ModuleImport imported;
+        if (!importThroughModule(input, options.module, options.detail, imported, outcome.error))
+            return outcome;
+        DrawnScene drawn = sceneFromHost(imported.scene);
+        std::vector<std::string> written;
+        if (!writeOutputs(input, stem, imported, drawn, written, outcome.error)) return outcome;
+        if (options.dump) std::fputs(standin::dumpScene(imported.scene).c_str(), stdout);
+        if (options.report || options.strict) checkDocument(input, text, drawn);
+        if (!isBatch() && !options.dump) printSummary(input, imported, written);
+        outcome.ok = true;
+        outcome.polygons = imported.scene.polygons.size();
+        outcome.points = imported.scene.points.size();
+        return outcome;
+    }
+
+    bool isBatch() const { return options.inputs.size() > 1; }
+    std::size_t passedOver = 0;  // files in which something was passed over
+
+private:
+    const Options& options;
+
+    // OBJ + MTL (unless only dumping), the SVG and the pictures; the names go to written.
+    bool writeOutputs(const std::string& input, const std::string& stem, const ModuleImport& imported,
+                      const DrawnScene& drawn, std::vector<std::string>& written, std::string& error) {
+        std::string obj = outputPath(options.output, stem, ".obj");
+        if (options.output.empty() && (!options.dump || isBatch())) obj = stem + ".obj";
+        if (!obj.empty()) {
+            if (!makeDirectories(obj) || !standin::writeObj(imported.scene, obj, error)) {
+                if (error.empty()) error = "cannot write " + obj;
+                return false;
+            }
+            written.push_back(obj);
+        }
+        std::string svg = outputPath(options.svg, stem, ".svg");
+        if (!svg.empty()) {
+            if (!makeDirectories(svg) || !writeSceneSvgFile(svg, drawn, error)) return false;
+            written.push_back(svg);
+        }
+        return writePictures(input, stem, drawn, written, error);
+    }
+
+    // The preview and the comparison, where this build can draw them.
+    bool writePictures(const std::string& input, const std::string& stem, const DrawnScene& drawn,
+                       std::vector<std::string>& written, std::string& error) {
+#ifdef POLYIN_HAS_PREVIEW
+        const int size = static_cast<int>(options.size);
+        std::string preview = outputPath(options.preview, stem, ".png");
+        if (!preview.empty()) {
+            if (!makeDirectories(preview) || !writePreviewPng(preview, drawn, size, error)) return false;
+            written.push_back(preview);
+        }
+        std::string compare = outputPath(options.compare, stem, "-compare.png");
+        if (!compare.empty()) {
+            if (!makeDirectories(compare) || !writeComparePng(compare, input, drawn, size, error))
+                return false;
+            written.push_back(compare + " (left: the SVG as a renderer shows it, right: the import)");
+        }
+#else
+        (void)input, (void)stem, (void)drawn, (void)written, (void)error;
+#endif
+        return true;
+    }
+
+    // The pre-flight check of one document, printed with --report.
+    void checkDocument(const std::string& input, const std::string& text, const DrawnScene& drawn) {
+        PreflightReport report = checkSvgText(text, toleranceForDetail(options.detail));
+        if (!report.findings.empty()) passedOver += 1;
+        if (!options.report) {
+            if (!report.findings.empty())
+                std::printf("%s: %zu constructs passed over or read differently (see --report)\n",
+                            input.c_str(), report.findings.size());
+            return;
+        }
+        std::printf("%s: pre-flight check (detail %ld)\n", input.c_str(), options.detail);
+        writeFindings(std::cout, report);
+        std::cout << "import:\n";
+        writeSceneSummary(std::cout, report, drawn);
+        std::cout.flush();
+    }
+
+    // The one-file summary line and the files written.
+    void printSummary(const std::string& input, const ModuleImport& imported,
+                      const std::vector<std::string>& written) {
+        std::printf("%s: %zu paths, %zu points, %zu polygons, %zu surfaces in %.1f ms (detail %ld)\n",
+                    input.c_str(), imported.paths, imported.scene.points.size(),
+                    imported.scene.polygons.size(), imported.scene.surfaces.size(),
+                    imported.milliseconds, options.detail);
+        for (const std::string& file : written) std::printf("wrote %s\n", file.c_str());
+    }
+};
+
+// The stem of a single input's outputs: beside an explicit OUT.obj, else in the output directory.
+std::string singleStem(const Options& options) {
+    const std::string& input = options.inputs.front();
+    if (options.output.empty()) return outputStemFor(input, POLYIN_DEFAULT_OUTPUT_DIR);
+    if (isDirectoryArgument(options.output)) return outputStemFor(input, options.output);
+    return outputStemFor(input, "");
+}
+
+// One file as before, or many through the batch runner; the exit status.
+int runTool(const Options& options) {
+    ImportTool tool(options);
+    if (!tool.isBatch()) {
+        FileOutcome outcome = tool.importOne(options.inputs.front(), singleStem(options));
+        if (!outcome.ok) return importFailed(outcome.error);
+        return options.strict && tool.passedOver > 0 ? exitPassedOver : 0;
+    }
     std::string error;
-    std::unique_ptr<standin::LoadedModule> module = standin::LoadedModule::load(options.module, error);
-    if (!module) return importFailed(error);
-
-    standin::StandInHost host;
-    host.script.file.fullName = fullName;
-    host.script.panel.sliderValue = static_cast<std::int32_t>(options.detail);
-    auto start = std::chrono::steady_clock::now();
-    std::int32_t result = host.run(*module);
-    double milliseconds =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    if (result != 0) return importFailed("the command ended with result " + std::to_string(result));
-    if (!module->unload()) return importFailed("the module could not be unloaded");
-
-    std::string output = options.output;
-    if (output.empty() && !options.dump)
-        output = std::string(POLYIN_DEFAULT_OUTPUT_DIR) + "/" + stemOf(options.input) + ".obj";
-    if (!output.empty()) {
-        if (!makeDirectories(output)) return 1;
-        if (!standin::writeObj(host.scene, output, error)) return importFailed(error);
-    }
-    if (options.dump) {
-        std::fputs(standin::dumpScene(host.scene).c_str(), stdout);
-        return 0;
-    }
-    std::printf("%s: %zu paths, %zu points, %zu polygons, %zu surfaces in %.1f ms (detail %ld)\n",
-                options.input.c_str(), host.countCalls("createPolygon"), host.scene.points.size(),
-                host.scene.polygons.size(), host.scene.surfaces.size(), milliseconds, options.detail);
-    std::printf("wrote %s\n", output.c_str());
-    return 0;
+    if (!standin::LoadedModule::load(options.module, error)) return importFailed(error);
+    std::string directory = options.output.empty() ? POLYIN_DEFAULT_OUTPUT_DIR : options.output;
+    FileImporter importOne = [&](const std::string& input, const std::string& stem) {
+        return tool.importOne(input, stem);
+    };
+    BatchTotals totals = runBatch(options.inputs, directory, importOne, std::cout);
+    if (options.strict || options.report)
+        std::printf("%zu of %zu files have constructs the import passes over\n", tool.passedOver,
+                    totals.files);
+    if (totals.failed > 0) return exitFailed;
+    return options.strict && tool.passedOver > 0 ? exitPassedOver : 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     Options options;
-    if (!parseOptions(argc, argv, options)) return 2;
-    return runImport(options);
+    int exitCode = 0;
+    if (!parseOptions(argc, argv, options, exitCode)) return exitCode;
+    return runTool(options);
 }

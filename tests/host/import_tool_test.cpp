@@ -8,26 +8,13 @@
 #include <string>
 
 #include "module/host_fixture.h"
+#include "tool_runner.h"
 
 namespace {
 
-struct Outcome {
-    int status;
-    std::string output;  // stdout and stderr together
-};
+using Outcome = testing_host::ToolRun;
 
-Outcome runTool(const std::string& arguments) {
-    Outcome outcome{-1, ""};
-    std::string command = std::string("'") + POLYIN_IMPORT_TOOL + "' " + arguments + " 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return outcome;
-    char buffer[4096];
-    std::size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) outcome.output.append(buffer, got);
-    int status = pclose(pipe);
-    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return outcome;
-}
+Outcome runTool(const std::string& arguments) { return testing_host::runImportTool(arguments); }
 
 const std::string drawing = testing_host::svg(
     "<g fill='#00ff00'><rect width='2' height='1'/><line x1='0' y1='0' x2='1' y2='1'/></g>");

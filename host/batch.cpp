@@ -1,0 +1,80 @@
+#include "host/batch.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <ostream>
+#include <set>
+#include <sys/stat.h>
+
+#include "host/report.h"
+
+std::string baseName(const std::string& path) {
+    std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string inDirectory(const std::string& directory, const std::string& name) {
+    if (directory.empty()) return name;
+    return directory.back() == '/' ? directory + name : directory + "/" + name;
+}
+
+std::string outputStemFor(const std::string& input, const std::string& outputDir) {
+    std::string name = baseName(input);
+    std::size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot > 0) name.erase(dot);
+    return inDirectory(outputDir, name);
+}
+
+BatchTotals runBatch(const std::vector<std::string>& inputs, const std::string& outputDir,
+                     const FileImporter& importOne, std::ostream& out) {
+    BatchTotals totals;
+    std::set<std::string> usedStems;
+    const std::string count = std::to_string(inputs.size());
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        const std::string& input = inputs[i];
+        std::string stem = outputStemFor(input, outputDir);
+        for (int n = 2; !usedStems.insert(stem).second; ++n)
+            stem = outputStemFor(input, outputDir) + "-" + std::to_string(n);
+        FileOutcome outcome = importOne(input, stem);
+        totals.files += 1;
+        out << '[' << (i + 1) << '/' << count << "] " << baseName(input) << "  ";
+        if (outcome.ok) {
+            totals.polygons += outcome.polygons;
+            totals.points += outcome.points;
+            out << groupedNumber(outcome.polygons) << " polygons\n";
+        } else {
+            totals.failed += 1;
+            out << "FAILED: " << outcome.error << '\n';
+        }
+        out.flush();
+    }
+    out << "done: " << groupedNumber(totals.files) << " files, " << groupedNumber(totals.failed)
+        << " failed, " << groupedNumber(totals.polygons) << " polygons, "
+        << groupedNumber(totals.points) << " points\n";
+    return totals;
+}
+
+bool readDocument(const std::string& path, std::string& text, std::string& error) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) {
+        error = "cannot read " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        error = "cannot read " + path + ": it is a directory";
+        return false;
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = "cannot read " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (in.bad()) {
+        error = "cannot read " + path;
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,120 @@
+#include "host/batch.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <cstdlib>
+
+#include "host/drawn_scene.h"
+#include "host/svg_writer.h"
+#include "module/host_fixture.h"
+#include "tool_runner.h"
+
+namespace {
+
+// The importer a batch runs in these tests: the reader itself, one SVG written back per file.
+FileOutcome importWithReader(const std::string& input, const std::string& stem) {
+    FileOutcome outcome;
+    std::string text;
+    if (!readDocument(input, text, outcome.error)) return outcome;
+    PathList list = parseSvgText(text.data(), 0.1f);
+    DrawnScene scene = sceneFromPathList(list);
+    freePathList(list);
+    if (!writeSceneSvgFile(stem + ".svg", scene, outcome.error)) return outcome;
+    outcome.ok = true;
+    outcome.polygons = scene.polygons.size();
+    outcome.points = scene.points.size();
+    return outcome;
+}
+
+std::string writeTemporary(const std::string& name, const std::string& text) {
+    std::string path = ::testing::TempDir() + name;
+    std::ofstream(path) << text;
+    return path;
+}
+
+}  // namespace
+
+TEST(OutputStem, DropsTheDirectoryAndTheExtension) {
+    const struct { const char* input; const char* dir; const char* stem; } cases[] = {
+        {"a/b/logo.svg", "out", "out/logo"}, {"logo.svg", "out/", "out/logo"},
+        {"logo", "", "logo"}, {".hidden", "o", "o/.hidden"}, {"x.tar.svg", "o", "o/x.tar"}};
+    for (const auto& c : cases) EXPECT_EQ(outputStemFor(c.input, c.dir), c.stem) << c.input;
+}
+
+TEST(Batch, GoesOnPastABadFileAndCountsIt) {
+    const std::string dir = ::testing::TempDir() + "polyin_batch_" + std::to_string(::getpid());
+    ASSERT_EQ(::mkdir(dir.c_str(), 0700), 0);
+    std::vector<std::string> inputs = {
+        writeTemporary("polyin_one.svg", "<rect fill=\"#ff0000\" width=\"1\" height=\"1\"/>"),
+        dir + "/missing.svg",
+        dir,  // a directory is no document
+        writeTemporary("polyin_two.svg", "<path d=\"M0 0 L1 0 L1 1 Z M2 2 L3 3\"/>"),
+    };
+    std::ostringstream progress;
+    BatchTotals totals = runBatch(inputs, dir, importWithReader, progress);
+    EXPECT_EQ(totals.files, 4u);
+    EXPECT_EQ(totals.failed, 2u);
+    EXPECT_EQ(totals.polygons, 3u);
+    EXPECT_EQ(totals.points, 9u);
+    const std::string text = progress.str();
+    EXPECT_NE(text.find("[1/4] polyin_one.svg  1 polygons\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("[2/4] missing.svg  FAILED: cannot read " + dir +
+                        "/missing.svg: No such file or directory\n"),
+              std::string::npos) << text;
+    EXPECT_NE(text.find("it is a directory"), std::string::npos) << text;
+    EXPECT_NE(text.find("[4/4] polyin_two.svg  2 polygons\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("done: 4 files, 2 failed, 3 polygons, 9 points"), std::string::npos) << text;
+    EXPECT_TRUE(std::ifstream(dir + "/polyin_one.svg").good());
+    EXPECT_TRUE(std::ifstream(dir + "/polyin_two.svg").good());
+    std::system(("rm -rf '" + dir + "'").c_str());
+}
+
+TEST(Batch, GivesInputsOfTheSameNameTheirOwnOutputs) {
+    std::vector<std::string> seen;
+    FileImporter record = [&](const std::string&, const std::string& stem) {
+        seen.push_back(stem);
+        FileOutcome outcome;
+        outcome.ok = true;
+        return outcome;
+    };
+    std::ostringstream progress;
+    runBatch({"a/x.svg", "b/x.svg", "c/x.svg"}, "out", record, progress);
+    EXPECT_EQ(seen, (std::vector<std::string>{"out/x", "out/x-2", "out/x-3"}));
+}
+
+TEST(ImportToolBatch, ImportsEveryFileAndFailsAtTheEndForABadOne) {
+    testing_host::TempDir dir;
+    std::string first = dir.write("in/first.svg", testing_host::svg("<rect fill='#ff0000' width='2' height='1'/>"));
+    std::string second = dir.write("in/second.svg", testing_host::svg("<path d='M0 0 L1 0 L1 1 Z M5 5 L6 6'/>"));
+    testing_host::ToolRun run = testing_host::runImportTool(
+        "'" + first + "' '" + dir.path + "/in/none.svg' '" + second + "' -o '" + dir.path + "/out/'");
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_NE(run.output.find("[1/3] first.svg  1 polygons\n"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("[2/3] none.svg  FAILED: cannot read " + dir.path + "/in/none.svg"),
+              std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("[3/3] second.svg  2 polygons\n"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("done: 3 files, 1 failed, 3 polygons, 9 points"), std::string::npos)
+        << run.output;
+    EXPECT_TRUE(std::ifstream(dir.path + "/out/first.obj").good());
+    EXPECT_TRUE(std::ifstream(dir.path + "/out/second.mtl").good());
+}
+
+TEST(ImportToolBatch, WantsDirectoriesForSeveralFiles) {
+    testing_host::TempDir dir;
+    std::string a = dir.write("a.svg", testing_host::svg("<rect width='1' height='1'/>"));
+    const struct { std::string arguments; const char* message; } cases[] = {
+        {"-o '" + dir.path + "/x.obj'", "-o takes a directory"},
+        {"--svg '" + dir.path + "/x.svg'", "--svg takes a directory"},
+        {"--dump", "--dump takes one input file"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        testing_host::ToolRun run = testing_host::runImportTool("'" + a + "' '" + a + "' " + c.arguments);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_NE(run.output.find(c.message), std::string::npos) << run.output;
+    }
+}
