@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <system_error>
@@ -15,11 +16,14 @@ namespace {
 constexpr int significantDigitLimit = 780;
 // Exponents are saturated here: far beyond any double, far inside int.
 constexpr long exponentLimit = 100000000;
-
-const char* skipDigits(const char* p) noexcept {
-    while (isDigit(static_cast<unsigned char>(*p))) ++p;
-    return p;
-}
+// Up to this many digits always fit an unsigned 64-bit integer exactly.
+constexpr int exactDigitLimit = 19;
+// Integers up to 2^53 and powers of ten up to 10^22 are exact doubles.
+constexpr std::uint64_t exactMantissaLimit = std::uint64_t{1} << 53;
+constexpr long exactPowerLimit = 22;
+constexpr double exactPowersOfTen[exactPowerLimit + 1] = {
+    1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
 // The decimal order of the mantissa [begin, end) plus exponent: > 0 means at least 1.
 long decimalOrder(const char* begin, const char* end, long exponent) noexcept {
@@ -82,6 +86,22 @@ double convertWithForeignExponent(const char* begin, const char* mantissaEnd, co
     return value;
 }
 
+// The slow, general conversion of the number [begin, end) whose mantissa ends at mantissaEnd:
+// from_chars for "e" exponents, a rewrite for "d" ones, and the range rules on overflow.
+double convertGeneral(const char* begin, const char* mantissaEnd, const char* end) noexcept {
+    if (end != mantissaEnd && (*mantissaEnd == 'd' || *mantissaEnd == 'D')) {
+        return convertWithForeignExponent(begin, mantissaEnd, end, std::chars_format::general);
+    }
+    double result = 0.0;
+    auto converted = std::from_chars(begin, end, result, std::chars_format::general);
+    if (converted.ec == std::errc::result_out_of_range) {
+        long exponent = end != mantissaEnd ? readExponent(mantissaEnd + 1, end) : 0;
+        result = decimalOrder(begin, mantissaEnd, exponent) > 0
+                     ? std::numeric_limits<double>::infinity() : 0.0;
+    }
+    return result;
+}
+
 }  // namespace
 
 const char* scanDecimal(const char* text, double* value) noexcept {
@@ -89,34 +109,58 @@ const char* scanDecimal(const char* text, double* value) noexcept {
     bool negative = false;
     if (*p == '+' || *p == '-') negative = *p++ == '-';
     const char* begin = p;
-    const char* q = skipDigits(p);
-    bool hasDigits = q != p;
-    if (*q == '.') {
-        const char* fraction = q + 1;
-        q = skipDigits(fraction);
-        hasDigits = hasDigits || q != fraction;
+    // Gather the digits as one integer while scanning; the count includes leading zeros, so a
+    // count within the limit means the integer holds every digit exactly.
+    std::uint64_t mantissa = 0;
+    int digitCount = 0;
+    int fractionDigits = 0;
+    unsigned digit;
+    while ((digit = static_cast<unsigned char>(*p) - static_cast<unsigned>('0')) <= 9u) {
+        mantissa = mantissa * 10u + digit;
+        ++digitCount;
+        ++p;
+    }
+    bool hasDigits = digitCount != 0;
+    if (*p == '.') {
+        const char* fraction = ++p;
+        while ((digit = static_cast<unsigned char>(*p) - static_cast<unsigned>('0')) <= 9u) {
+            mantissa = mantissa * 10u + digit;
+            ++p;
+        }
+        fractionDigits = static_cast<int>(p - fraction);
+        digitCount += fractionDigits;
+        hasDigits = hasDigits || fractionDigits != 0;
     }
     if (!hasDigits) {
         *value = 0.0;
         return text;
     }
-    const char* mantissaEnd = q;
-    const char* end = q;
-    if (*q == 'e' || *q == 'E' || *q == 'd' || *q == 'D') {
-        const char* r = q + 1;
-        if (*r == '+' || *r == '-') ++r;
-        if (isDigit(static_cast<unsigned char>(*r))) end = skipDigits(r);
-    }
-    double result = 0.0;
-    if (end != mantissaEnd && (*mantissaEnd == 'd' || *mantissaEnd == 'D')) {
-        result = convertWithForeignExponent(begin, mantissaEnd, end, std::chars_format::general);
-    } else {
-        auto converted = std::from_chars(begin, end, result, std::chars_format::general);
-        if (converted.ec == std::errc::result_out_of_range) {
-            long exponent = end != mantissaEnd ? readExponent(mantissaEnd + 1, end) : 0;
-            result = decimalOrder(begin, mantissaEnd, exponent) > 0
-                         ? std::numeric_limits<double>::infinity() : 0.0;
+    const char* mantissaEnd = p;
+    const char* end = p;
+    long exponent = 0;
+    if (*p == 'e' || *p == 'E' || *p == 'd' || *p == 'D') {
+        const char* r = p + 1;
+        bool negativeExponent = false;
+        if (*r == '+' || *r == '-') negativeExponent = *r++ == '-';
+        if (isDigit(static_cast<unsigned char>(*r))) {
+            for (; isDigit(static_cast<unsigned char>(*r)); ++r) {
+                if (exponent < exponentLimit) exponent = exponent * 10 + (*r - '0');
+            }
+            if (negativeExponent) exponent = -exponent;
+            end = r;
         }
+    }
+    double result;
+    long scale = exponent - fractionDigits;
+    if (mantissa == 0 && digitCount <= exactDigitLimit) {
+        result = 0.0;
+    } else if (digitCount <= exactDigitLimit && mantissa <= exactMantissaLimit &&
+               scale >= -exactPowerLimit && scale <= exactPowerLimit) {
+        // Both operands are exact doubles, so one rounding gives the correctly rounded value.
+        double whole = static_cast<double>(static_cast<std::int64_t>(mantissa));
+        result = scale >= 0 ? whole * exactPowersOfTen[scale] : whole / exactPowersOfTen[-scale];
+    } else {
+        result = convertGeneral(begin, mantissaEnd, end);
     }
     *value = negative ? -result : result;
     return end;

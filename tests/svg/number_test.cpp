@@ -107,3 +107,75 @@ TEST(ScanDecimal, AgreesWithFromCharsOnRandomNumbers) {
         ASSERT_EQ(viaD, expected) << dForm;
     }
 }
+
+namespace {
+
+// The value from_chars gives for text with every "d"/"D" exponent letter read as "e".
+double fromCharsReference(const std::string& text, std::size_t* consumed) {
+    std::string e = text;
+    for (char& c : e) {
+        if (c == 'd' || c == 'D') c = 'e';
+    }
+    const char* begin = e.c_str();
+    bool negative = *begin == '-';
+    if (*begin == '+' || *begin == '-') ++begin;
+    double value = 0.0;
+    auto r = std::from_chars(begin, e.c_str() + e.size(), value);
+    *consumed = static_cast<std::size_t>(r.ptr - e.c_str());
+    return negative ? -value : value;
+}
+
+// Checks one text against from_chars, value and consumed length.
+void expectSameAsFromChars(const std::string& text) {
+    std::size_t consumed = 0;
+    double expected = fromCharsReference(text, &consumed);
+    double value = -1.0;
+    const char* end = scanDecimal(text.c_str(), &value);
+    ASSERT_EQ(std::memcmp(&value, &expected, sizeof value), 0) << text;
+    ASSERT_EQ(static_cast<std::size_t>(end - text.c_str()), consumed) << text;
+}
+
+std::string digitString(std::mt19937& random, int count) {
+    std::uniform_int_distribution<int> digit(0, 9);
+    std::string s;
+    for (int i = 0; i < count; ++i) s += char('0' + digit(random));
+    return s;
+}
+
+}  // namespace
+
+TEST(ScanDecimal, FastConversionAgreesWithFromCharsAtItsLimits) {
+    std::mt19937 random(2024);
+    const char* letters[] = {"e", "E", "d", "D"};
+    std::uniform_int_distribution<int> letter(0, 3), exponent(-26, 26), sign(0, 2);
+    // Mantissas of 1 to 21 digits (the exact-integer limit and beyond), a point anywhere,
+    // exponents around the exact powers of ten.
+    for (int i = 0; i < 200000; ++i) {
+        int length = 1 + i % 21;
+        std::string s = digitString(random, length);
+        if (i % 4 != 0) s.insert(std::uniform_int_distribution<int>(0, length)(random), ".");
+        if (i % 3 != 0) s += letters[letter(random)] + std::to_string(exponent(random));
+        int signChoice = sign(random);
+        if (signChoice == 1) s = "-" + s;
+        if (signChoice == 2) s = "+" + s;
+        expectSameAsFromChars(s);
+    }
+    // Integers around 2^53, where the exact path must hand over, scaled around 10^±22.
+    const std::uint64_t limit = std::uint64_t{1} << 53;
+    for (std::uint64_t m = limit - 50; m <= limit + 50; ++m) {
+        for (int e = -24; e <= 24; e += 2) {
+            expectSameAsFromChars(std::to_string(m) + "e" + std::to_string(e));
+            expectSameAsFromChars(std::to_string(m) + ".0d" + std::to_string(e));
+        }
+    }
+    // Leading zeros counted against the digit limit, zeros with huge exponents, and the
+    // largest and smallest 19-digit mantissas.
+    const char* edges[] = {
+        "0000000000000000001", "00000000000000000001", "0.000000000000000000000000001",
+        "0e999999999999", "-0e-999999999999", "0000000000000000000000e5", "9999999999999999999",
+        "9999999999999999999e22", "1000000000000000000e-22", "4503599627370497.5",
+        "9007199254740993", "1e22", "1e23", "1e-22", "1e-23", "123456789012345678e-5",
+        "1.7976931348623157e308", "2.2250738585072014e-308", "4.9e-324", "5e-325",
+    };
+    for (const char* text : edges) expectSameAsFromChars(text);
+}
