@@ -1,0 +1,10 @@
+// A whole import through the stand-in host: file request, parse, mesh and surfaces.
+#pragma once
+
+#include <cstddef>
+
+// True when the stand-in host was built into this benchmark.
+bool hasHostActivation();
+
+// Runs one activation of the module on fileName at the given tolerance; the points the host received.
+std::size_t runHostActivation(const char* fileName, float tolerance);
