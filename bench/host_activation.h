@@ -6,5 +6,6 @@
 // True when the stand-in host was built into this benchmark.
 bool hasHostActivation();
 
-// Runs one activation of the module on fileName at the given tolerance; the points the host received.
-std::size_t runHostActivation(const char* fileName, float tolerance);
+// Runs one activation of the module on fileName with the "Bezier Detail" slider at detail;
+// the points the host received.
+std::size_t runHostActivation(const char* fileName, int detail);

@@ -176,7 +176,7 @@ int probeMemory(const char* fileName, float tolerance) {
     std::size_t before = statusBytes("VmRSS");
     std::size_t points = 0;
     if (hasHostActivation()) {
-        points = runHostActivation(fileName, tolerance);
+        points = runHostActivation(fileName, static_cast<int>(1.0f / tolerance + 0.5f));
     } else {
         PathList list = parseSvgFile(fileName, tolerance);
         points = countList(list).points;
@@ -251,7 +251,7 @@ void measureSet(const DocumentSet& set, const Options& options) {
     std::string activation = "-", activationRatio = "-";
     if (hasHostActivation()) {
         double activationTime = medianSeconds(runs, [&] {
-            for (const std::string& file : set.files) sink = runHostActivation(file.c_str(), 0.1f);
+            for (const std::string& file : set.files) sink = runHostActivation(file.c_str(), 10);
         });
         char cell[64];
         std::snprintf(cell, sizeof cell, "%.0f", mb / activationTime);
