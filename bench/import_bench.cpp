@@ -165,7 +165,7 @@ std::size_t statusBytes(const char* field) {
     std::size_t kib = 0;
     std::size_t length = std::strlen(field);
     while (std::fgets(line, sizeof line, status) != nullptr) {
-        if (std::strncmp(line, field, length) == 0) kib = std::strtoull(line + length + 1, nullptr, 10);
+        if (std::strncmp(line, field, length) == 0) kib = static_cast<std::size_t>(std::strtoull(line + length + 1, nullptr, 10));
     }
     std::fclose(status);
     return kib * 1024;

@@ -1,5 +1,6 @@
 // Prints every PathRecord the reader makes of each document, floats in hexadecimal, so that two
 // builds or two versions of the reader can be compared byte for byte.
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,7 +12,41 @@
 
 namespace {
 
+bool digestOnly = false;
+
+// FNV-1a over the bytes of a value.
+template <typename T>
+void mix(std::uint64_t& hash, const T& value) {
+    unsigned char bytes[sizeof(T)];
+    std::memcpy(bytes, &value, sizeof(T));
+    for (unsigned char b : bytes) hash = (hash ^ b) * 0x100000001B3ull;
+}
+
+// One line per document: counts and a hash of every field and point of every record.
+void digestList(const char* name, PathList list) {
+    std::uint64_t hash = 0xCBF29CE484222325ull;
+    std::size_t records = 0, points = 0;
+    for (PathRecord* r = list; r != nullptr; r = r->next) {
+        ++records;
+        points += static_cast<std::size_t>(r->pointCount);
+        mix(hash, r->fillColor);
+        mix(hash, r->strokeColor);
+        mix(hash, r->strokeWidth);
+        mix(hash, r->hasFill);
+        mix(hash, r->hasStroke);
+        mix(hash, r->closed);
+        mix(hash, r->pointCount);
+        for (std::int32_t i = 0; i < 2 * r->pointCount; ++i) mix(hash, r->points[i]);
+    }
+    std::printf("# %s records %zu points %zu digest %016llx\n", name, records, points,
+                static_cast<unsigned long long>(hash));
+}
+
 void dumpList(const char* name, PathList list) {
+    if (digestOnly) {
+        digestList(name, list);
+        return;
+    }
     std::size_t records = 0, points = 0;
     for (PathRecord* r = list; r != nullptr; r = r->next) {
         ++records;
@@ -40,7 +75,7 @@ void dumpText(const char* name, const std::string& text, float tolerance) {
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: polyin_record_dump [--tolerance T] [--generate KIND SIZE] "
+                 "usage: polyin_record_dump [--digest] [--tolerance T] [--generate KIND SIZE] "
                  "[--icons DIR] [FILE...]\n  KIND: outlines curves shapes colours\n");
     return 2;
 }
@@ -50,11 +85,13 @@ int usage() {
 int main(int argc, char** argv) {
     float tolerance = 0.1f;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--tolerance") == 0 && i + 1 < argc) {
+        if (std::strcmp(argv[i], "--digest") == 0) {
+            digestOnly = true;
+        } else if (std::strcmp(argv[i], "--tolerance") == 0 && i + 1 < argc) {
             tolerance = std::strtof(argv[++i], nullptr);
         } else if (std::strcmp(argv[i], "--generate") == 0 && i + 2 < argc) {
             const char* kind = argv[++i];
-            std::size_t size = std::strtoull(argv[++i], nullptr, 10);
+            auto size = static_cast<std::size_t>(std::strtoull(argv[++i], nullptr, 10));
             bool known = false;
             for (const DocumentRecipe& recipe : documentRecipes) {
                 if (std::strcmp(kind, recipe.name) != 0) continue;
