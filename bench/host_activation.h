@@ -1,4 +1,4 @@
-// A whole import through the stand-in host: file request, parse, mesh and surfaces.
+// A whole import through a host: file request, parse, mesh and surfaces.
 #pragma once
 
 #include <cstddef>
@@ -7,5 +7,5 @@
 bool hasHostActivation();
 
 // Runs one activation of the module on fileName with the "Bezier Detail" slider at detail;
-// the points the host received.
-std::size_t runHostActivation(const char* fileName, int detail);
+// the points the host received. Without keepsGeometry the host only counts what it gets.
+std::size_t runHostActivation(const char* fileName, int detail, bool keepsGeometry = true);

@@ -176,7 +176,7 @@ int probeMemory(const char* fileName, float tolerance) {
     std::size_t before = statusBytes("VmRSS");
     std::size_t points = 0;
     if (hasHostActivation()) {
-        points = runHostActivation(fileName, static_cast<int>(1.0f / tolerance + 0.5f));
+        points = runHostActivation(fileName, static_cast<int>(1.0f / tolerance + 0.5f), false);
     } else {
         PathList list = parseSvgFile(fileName, tolerance);
         points = countList(list).points;
@@ -361,7 +361,7 @@ int main(int argc, char** argv) {
     if (mkdtemp(directory) == nullptr) return 1;
     std::printf("module: %zu-bit, scale %.3f, median of %d runs, %s\n",
                 sizeof(void*) * 8, options.scale, options.runs,
-                hasHostActivation() ? "activation through the stand-in host" : "no stand-in host");
+                hasHostActivation() ? "activation through the benchmark host" : "no stand-in host");
     printHeader();
     for (const DocumentRecipe& recipe : documentRecipes) {
         if (!options.only.empty() && options.only != recipe.name) continue;
