@@ -102,6 +102,68 @@ double convertGeneral(const char* begin, const char* mantissaEnd, const char* en
     return result;
 }
 
+// The mantissa of a number as it was scanned: every digit in one integer when there are few.
+struct ScannedDigits {
+    std::uint64_t mantissa;
+    int digitCount;      // leading zeros included; beyond exactDigitLimit the integer wrapped
+    int fractionDigits;
+};
+
+// Scans digits with an optional "." fraction from p, gathering them; the position after them.
+inline const char* scanDigits(const char* p, ScannedDigits& digits) noexcept {
+    std::uint64_t mantissa = 0;
+    unsigned digit;
+    const char* start = p;
+    while ((digit = static_cast<unsigned char>(*p) - static_cast<unsigned>('0')) <= 9u) {
+        mantissa = mantissa * 10u + digit;
+        ++p;
+    }
+    int fractionDigits = 0;
+    bool hasPoint = *p == '.';
+    if (hasPoint) {
+        const char* fraction = ++p;
+        while ((digit = static_cast<unsigned char>(*p) - static_cast<unsigned>('0')) <= 9u) {
+            mantissa = mantissa * 10u + digit;
+            ++p;
+        }
+        fractionDigits = static_cast<int>(p - fraction);
+    }
+    digits.mantissa = mantissa;
+    digits.fractionDigits = fractionDigits;
+    digits.digitCount = static_cast<int>(p - start) - (hasPoint ? 1 : 0);
+    return p;
+}
+
+// Reads the digits of an exponent at p (already known to be a digit), saturated.
+inline const char* scanExponentDigits(const char* p, long& exponent) noexcept {
+    exponent = 0;
+    for (; isDigit(static_cast<unsigned char>(*p)); ++p) {
+        if (exponent < exponentLimit) exponent = exponent * 10 + (*p - '0');
+    }
+    return p;
+}
+
+// The value of digits x 10^exponent when one multiplication or division gives it exactly
+// rounded: both operands are then exact doubles. False when the general path must decide.
+inline bool convertExactly(const ScannedDigits& digits, long exponent, double& result) noexcept {
+    if (digits.digitCount > exactDigitLimit) return false;
+    if (digits.mantissa == 0) {
+        result = 0.0;
+        return true;
+    }
+    long scale = exponent - digits.fractionDigits;
+    if (digits.mantissa > exactMantissaLimit || scale < -exactPowerLimit || scale > exactPowerLimit) {
+        return false;
+    }
+    double whole = static_cast<double>(static_cast<std::int64_t>(digits.mantissa));
+    result = scale >= 0 ? whole * exactPowersOfTen[scale] : whole / exactPowersOfTen[-scale];
+    return true;
+}
+
+bool isNumberTokenTail(unsigned char c) noexcept {
+    return isDigit(c) || c == '.' || c == 'e' || c == 'E';
+}
+
 }  // namespace
 
 const char* scanDecimal(const char* text, double* value) noexcept {
@@ -109,29 +171,9 @@ const char* scanDecimal(const char* text, double* value) noexcept {
     bool negative = false;
     if (*p == '+' || *p == '-') negative = *p++ == '-';
     const char* begin = p;
-    // Gather the digits as one integer while scanning; the count includes leading zeros, so a
-    // count within the limit means the integer holds every digit exactly.
-    std::uint64_t mantissa = 0;
-    int digitCount = 0;
-    int fractionDigits = 0;
-    unsigned digit;
-    while ((digit = static_cast<unsigned char>(*p) - static_cast<unsigned>('0')) <= 9u) {
-        mantissa = mantissa * 10u + digit;
-        ++digitCount;
-        ++p;
-    }
-    bool hasDigits = digitCount != 0;
-    if (*p == '.') {
-        const char* fraction = ++p;
-        while ((digit = static_cast<unsigned char>(*p) - static_cast<unsigned>('0')) <= 9u) {
-            mantissa = mantissa * 10u + digit;
-            ++p;
-        }
-        fractionDigits = static_cast<int>(p - fraction);
-        digitCount += fractionDigits;
-        hasDigits = hasDigits || fractionDigits != 0;
-    }
-    if (!hasDigits) {
+    ScannedDigits digits;
+    p = scanDigits(p, digits);
+    if (digits.digitCount == 0) {
         *value = 0.0;
         return text;
     }
@@ -143,27 +185,48 @@ const char* scanDecimal(const char* text, double* value) noexcept {
         bool negativeExponent = false;
         if (*r == '+' || *r == '-') negativeExponent = *r++ == '-';
         if (isDigit(static_cast<unsigned char>(*r))) {
-            for (; isDigit(static_cast<unsigned char>(*r)); ++r) {
-                if (exponent < exponentLimit) exponent = exponent * 10 + (*r - '0');
-            }
+            end = scanExponentDigits(r, exponent);
             if (negativeExponent) exponent = -exponent;
-            end = r;
         }
     }
     double result;
-    long scale = exponent - fractionDigits;
-    if (mantissa == 0 && digitCount <= exactDigitLimit) {
-        result = 0.0;
-    } else if (digitCount <= exactDigitLimit && mantissa <= exactMantissaLimit &&
-               scale >= -exactPowerLimit && scale <= exactPowerLimit) {
-        // Both operands are exact doubles, so one rounding gives the correctly rounded value.
-        double whole = static_cast<double>(static_cast<std::int64_t>(mantissa));
-        result = scale >= 0 ? whole * exactPowersOfTen[scale] : whole / exactPowersOfTen[-scale];
-    } else {
-        result = convertGeneral(begin, mantissaEnd, end);
-    }
+    if (!convertExactly(digits, exponent, result)) result = convertGeneral(begin, mantissaEnd, end);
     *value = negative ? -result : result;
     return end;
+}
+
+const char* scanNumberToken(const char* text, double* value) noexcept {
+    const char* p = text;
+    bool negative = false;
+    if (*p == '+' || *p == '-') negative = *p++ == '-';
+    ScannedDigits digits{0, 0, 0};
+    long exponent = 0;
+    bool exact = false;
+    double result = 0.0;
+    if (*p == '+' || *p == '-') {
+        // More signs: no digit follows the first one, so the general path reads 0.
+        while (*p == '+' || *p == '-') ++p;
+    } else {
+        p = scanDigits(p, digits);
+        if ((*p == 'e' || *p == 'E') && isDigit(static_cast<unsigned char>(p[1]))) {
+            p = scanExponentDigits(p + 1, exponent);
+        }
+        exact = digits.digitCount != 0 && convertExactly(digits, exponent, result);
+    }
+    // The token runs on over digits, ".", "e" and "E"; only its first numberTokenLimit
+    // characters count, so a longer token is read from its truncated copy.
+    while (isNumberTokenTail(static_cast<unsigned char>(*p))) ++p;
+    if (exact && p - text <= numberTokenLimit) {
+        *value = negative ? -result : result;
+        return p;
+    }
+    char token[numberTokenLimit + 1];
+    std::size_t length = static_cast<std::size_t>(p - text);
+    if (length > static_cast<std::size_t>(numberTokenLimit)) length = numberTokenLimit;
+    std::memcpy(token, text, length);
+    token[length] = '\0';
+    scanDecimal(token, value);
+    return p;
 }
 
 double readDecimal(const char* text) noexcept {

@@ -9,6 +9,8 @@
 #include <random>
 #include <string>
 
+#include "geometry/path_data.h"
+
 TEST(ScanDecimal, ReadsLocaleFreeDecimals) {
     const struct { const char* text; double expected; int consumed; } cases[] = {
         {"12", 12.0, 2},        {"  -0.5", -0.5, 6},     {"+3", 3.0, 2},
@@ -178,4 +180,71 @@ TEST(ScanDecimal, FastConversionAgreesWithFromCharsAtItsLimits) {
         "1.7976931348623157e308", "2.2250738585072014e-308", "4.9e-324", "5e-325",
     };
     for (const char* text : edges) expectSameAsFromChars(text);
+}
+
+namespace {
+
+// What a number token at text reads as when it is first copied out: the value of its stored
+// characters and the position after the whole token.
+double readCopiedToken(const char* text, const char** end) {
+    char token[pathTokenSize];
+    *end = nextPathToken(text, token);
+    return readDecimal(token);
+}
+
+void expectSameAsCopiedToken(const std::string& text) {
+    const char* expectedEnd = nullptr;
+    double expected = readCopiedToken(text.c_str(), &expectedEnd);
+    double value = -1.0;
+    const char* end = scanNumberToken(text.c_str(), &value);
+    ASSERT_EQ(std::memcmp(&value, &expected, sizeof value), 0) << '"' << text << '"';
+    ASSERT_EQ(end, expectedEnd) << '"' << text << '"';
+}
+
+}  // namespace
+
+TEST(ScanNumberToken, ReadsTokensInPlaceAsTheirCopies) {
+    const struct { const char* text; double expected; int consumed; } cases[] = {
+        {"10-20", 10.0, 2},   {"1e-5", 1.0, 2},      {"1e5,", 1e5, 3},     {"0.5.5 1", 0.5, 5},
+        {"--5", 0.0, 3},      {"+-.5e3", 0.0, 6},    {"-0", -0.0, 2},      {"-", 0.0, 1},
+        {".", 0.0, 1},        {"e", 0.0, 1},         {"E5", 0.0, 2},       {"1d5", 1.0, 1},
+        {"-.5L", -0.5, 3},    {"1e5e3", 1e5, 5},     {"7.", 7.0, 2},       {"1E+2", 1.0, 2},
+    };
+    for (const auto& c : cases) {
+        double value = 99.0;
+        const char* end = scanNumberToken(c.text, &value);
+        EXPECT_EQ(value, c.expected) << '"' << c.text << '"';
+        EXPECT_EQ(std::signbit(value), std::signbit(c.expected)) << '"' << c.text << '"';
+        EXPECT_EQ(end - c.text, c.consumed) << '"' << c.text << '"';
+        expectSameAsCopiedToken(c.text);
+    }
+}
+
+TEST(ScanNumberToken, LongTokensAreReadFromTheirFirst63Characters) {
+    // 62 zeros and "12": the stored token ends with "1", so it reads 1, not 12.
+    const std::string cut = std::string(62, '0') + "12";
+    double value = 0.0;
+    EXPECT_EQ(scanNumberToken(cut.c_str(), &value), cut.c_str() + cut.size());
+    EXPECT_EQ(value, 1.0);
+    for (int length = 55; length <= 70; ++length) {
+        expectSameAsCopiedToken(std::string(length, '9'));
+        expectSameAsCopiedToken("-0." + std::string(length, '0') + "25");
+        expectSameAsCopiedToken("1" + std::string(length - 3, '.') + "5 6");
+        expectSameAsCopiedToken(std::string(length, '-') + "3");
+        expectSameAsCopiedToken("2e" + std::string(length, '0') + "1");
+        expectSameAsCopiedToken("1." + std::string(length - 4, '0') + "1e5");
+    }
+}
+
+TEST(ScanNumberToken, AgreesWithCopiedTokensOnRandomText) {
+    std::mt19937 random(77);
+    const char alphabet[] = "0123456789+-.eE0123456789 ,.0123456789";
+    std::uniform_int_distribution<int> pick(0, sizeof alphabet - 2), length(1, 80);
+    for (int i = 0; i < 100000; ++i) {
+        std::string s;
+        for (int n = length(random); n > 0; --n) s += alphabet[pick(random)];
+        std::size_t start = s.find_first_not_of(" ,");
+        if (start == std::string::npos) continue;
+        expectSameAsCopiedToken(s.substr(start));
+    }
 }
