@@ -6,8 +6,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -19,6 +21,7 @@ namespace {
 
 struct LeanSurface {
     std::string name;
+    std::size_t index;
     double baseColor[3];
     double transparency;
 };
@@ -28,8 +31,8 @@ struct LeanScene {
     std::vector<std::size_t> polygonPoints;  // the point indices of every polygon, in order
     std::vector<std::size_t> polygonStarts;
     std::vector<std::size_t> polygonSurfaces;
-    std::vector<LeanSurface> surfaces;
-    std::unordered_map<std::string, std::size_t> surfaceByName;
+    std::deque<LeanSurface> surfaces;  // stable addresses: the map's keys view their names
+    std::unordered_map<std::string_view, std::size_t> surfaceByName;
     std::size_t pointCount = 0;
     bool keepsGeometry = true;  // false: count only, so peak memory is the module's own
     std::string fullName;
@@ -56,12 +59,12 @@ PointId createPoint(void*, const double* position) {
 
 void* createPolygon(void*, std::intptr_t, const void*, const char* surfaceName, std::int32_t count,
                     const PointId* points) {
-    auto found = scene->surfaceByName.find(surfaceName);
+    auto found = scene->surfaceByName.find(std::string_view(surfaceName));
     std::size_t surface;
     if (found == scene->surfaceByName.end()) {
         surface = scene->surfaces.size();
-        scene->surfaces.push_back({surfaceName, {0.0, 0.0, 0.0}, 0.0});
-        scene->surfaceByName.emplace(surfaceName, surface);
+        scene->surfaces.push_back({surfaceName, surface, {0.0, 0.0, 0.0}, 0.0});
+        scene->surfaceByName.emplace(scene->surfaces.back().name, surface);
     } else {
         surface = found->second;
     }
@@ -84,7 +87,7 @@ SurfaceHandle surfaceHandle(std::size_t index) {
 }
 SurfaceHandle firstSurface() { return surfaceHandle(0); }
 SurfaceHandle nextSurface(SurfaceHandle surface) {
-    return surfaceHandle(static_cast<std::size_t>(static_cast<LeanSurface*>(surface) - scene->surfaces.data()) + 1);
+    return surfaceHandle(static_cast<LeanSurface*>(surface)->index + 1);
 }
 const char* surfaceName(SurfaceHandle surface) { return static_cast<LeanSurface*>(surface)->name.c_str(); }
 void setSurfaceChannel(SurfaceHandle surface, const char* channel, const double* values) {

@@ -109,7 +109,8 @@ void applyAttributes(ParserState& state, AttrList attributes) noexcept {
 bool applyPresentationAttribute(ParserState& state, const char* name, const char* value) noexcept {
     if (name == nullptr) return false;
     for (const PresentationName& entry : presentationNames) {
-        if (std::strcmp(name, entry.name) == 0) {
+        // the first byte settles most names without a call
+        if (name[0] == entry.name[0] && std::strcmp(name, entry.name) == 0) {
             if (value != nullptr) entry.apply(state, value);
             return true;
         }

@@ -30,7 +30,7 @@ void readGeometryNumbers(ParserState& state, AttrList attributes,
     for (float& value : values) value = 0.0f;
     walkAttributes(state, attributes, [&](const char* name, const char* value) noexcept {
         for (int i = 0; i < count; ++i) {
-            if (std::strcmp(name, names[i]) == 0) values[i] = parseNumber(value);
+            if (name[0] == names[i][0] && std::strcmp(name, names[i]) == 0) values[i] = parseNumber(value);
         }
     });
 }
