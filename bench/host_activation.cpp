@@ -26,14 +26,37 @@ struct LeanSurface {
     double transparency;
 };
 
+// Append-only storage in fixed blocks: growing never copies what is already stored.
+template <typename T>
+class BlockList {
+public:
+    void push(const T& value) {
+        if (used == blockSize) {
+            blocks.emplace_back(new T[blockSize]);
+            used = 0;
+        }
+        blocks.back()[used++] = value;
+    }
+
+private:
+    static constexpr std::size_t blockSize = 1 << 16;
+    std::vector<std::unique_ptr<T[]>> blocks;
+    std::size_t used = blockSize;
+};
+
+struct LeanPoint {
+    double x, y, z;
+};
+
 struct LeanScene {
-    std::vector<double> points;              // x, y, z per point
-    std::vector<std::size_t> polygonPoints;  // the point indices of every polygon, in order
+    BlockList<LeanPoint> points;
+    BlockList<std::size_t> polygonPoints;  // the point indices of every polygon, in order
     std::vector<std::size_t> polygonStarts;
     std::vector<std::size_t> polygonSurfaces;
     std::deque<LeanSurface> surfaces;  // stable addresses: the map's keys view their names
     std::unordered_map<std::string_view, std::size_t> surfaceByName;
     std::size_t pointCount = 0;
+    std::size_t pointIndexCount = 0;
     bool keepsGeometry = true;  // false: count only, so peak memory is the module's own
     std::string fullName;
     std::int32_t detail = 10;
@@ -53,7 +76,7 @@ void fillUnused(UnusedEntry (&entries)[N]) {
 }
 
 PointId createPoint(void*, const double* position) {
-    if (scene->keepsGeometry) scene->points.insert(scene->points.end(), position, position + 3);
+    if (scene->keepsGeometry) scene->points.push({position[0], position[1], position[2]});
     return reinterpret_cast<PointId>(++scene->pointCount);  // never null
 }
 
@@ -70,9 +93,10 @@ void* createPolygon(void*, std::intptr_t, const void*, const char* surfaceName, 
     }
     scene->polygonSurfaces.push_back(surface);
     if (!scene->keepsGeometry) return &scene->polygonSurfaces.back();
-    scene->polygonStarts.push_back(scene->polygonPoints.size());
+    scene->polygonStarts.push_back(scene->pointIndexCount);
+    scene->pointIndexCount += static_cast<std::size_t>(count);
     for (std::int32_t i = 0; i < count; ++i)
-        scene->polygonPoints.push_back(reinterpret_cast<std::size_t>(points[i]) - 1);
+        scene->polygonPoints.push(reinterpret_cast<std::size_t>(points[i]) - 1);
     return &scene->polygonStarts.back();
 }
 
