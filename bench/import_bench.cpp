@@ -27,6 +27,7 @@ struct Options {
     std::string icons = "/usr/share/icons";
     bool growth = true;
     std::string only;
+    bool parseOnly = false;  // for profilers: nothing but parseSvgText, runs times
 };
 
 // One benchmark input: a generated document or a set of real files measured as one.
@@ -223,6 +224,13 @@ void printHeader() {
 
 void measureSet(const DocumentSet& set, const Options& options) {
     int runs = options.runs;
+    if (options.parseOnly) {
+        ParseCount produced;
+        double seconds = timeParse(set, 0.1f, runs, &produced);
+        std::printf("| %s | parse only: %.0f MB/s, %.1f Mpts/s |\n", set.name.c_str(),
+                    megabytes(set.bytes) / seconds, static_cast<double>(produced.points) / seconds / 1e6);
+        return;
+    }
     double mb = megabytes(set.bytes);
     std::size_t numbers = 0;
     double memchrTime = medianSeconds(runs, [&] {
@@ -336,7 +344,7 @@ void measureGrowth(const Options& options, const std::string& directory) {
 int usage() {
     std::fprintf(stderr,
                  "usage: polyin_import_bench [--scale F] [--runs N] [--icons DIR|none] "
-                 "[--no-growth] [--only NAME] [--smoke]\n");
+                 "[--no-growth] [--only NAME] [--smoke] [--parse-only]\n");
     return 2;
 }
 
@@ -358,6 +366,9 @@ int main(int argc, char** argv) {
             options.icons = argv[++i];
         } else if (arg == "--only" && hasValue) {
             options.only = argv[++i];
+        } else if (arg == "--parse-only") {
+            options.parseOnly = true;
+            options.growth = false;
         } else if (arg == "--no-growth") {
             options.growth = false;
         } else if (arg == "--smoke") {
