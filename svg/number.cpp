@@ -21,6 +21,12 @@ constexpr int exactDigitLimit = 19;
 // Integers up to 2^53 and powers of ten up to 10^22 are exact doubles.
 constexpr std::uint64_t exactMantissaLimit = std::uint64_t{1} << 53;
 constexpr long exactPowerLimit = 22;
+// Powers of ten that an exact mantissa can still take on as an integer.
+constexpr long exactIntegerPowerLimit = 15;
+constexpr std::uint64_t integerPowersOfTen[exactIntegerPowerLimit + 1] = {
+    1ull, 10ull, 100ull, 1000ull, 10000ull, 100000ull, 1000000ull, 10000000ull, 100000000ull,
+    1000000000ull, 10000000000ull, 100000000000ull, 1000000000000ull, 10000000000000ull,
+    100000000000000ull, 1000000000000000ull};
 constexpr double exactPowersOfTen[exactPowerLimit + 1] = {
     1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
     1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
@@ -105,9 +111,19 @@ double convertGeneral(const char* begin, const char* mantissaEnd, const char* en
 // The mantissa of a number as it was scanned: every digit in one integer when there are few.
 struct ScannedDigits {
     std::uint64_t mantissa;
-    int digitCount;      // leading zeros included; beyond exactDigitLimit the integer wrapped
+    int digitCount;      // leading zeros included
     int fractionDigits;
+    const char* start;   // the first digit or "."
 };
+
+// Leading zeros add nothing to the gathered integer, so it holds every digit exactly when the
+// digits after them are few enough; they are counted only for long mantissas.
+bool hasExactMantissa(const ScannedDigits& digits) noexcept {
+    if (digits.digitCount <= exactDigitLimit) return true;
+    int leadingZeros = 0;
+    for (const char* p = digits.start; *p == '0' || *p == '.'; ++p) leadingZeros += *p == '0' ? 1 : 0;
+    return digits.digitCount - leadingZeros <= exactDigitLimit;
+}
 
 // Scans digits with an optional "." fraction from p, gathering them; the position after them.
 inline const char* scanDigits(const char* p, ScannedDigits& digits) noexcept {
@@ -130,6 +146,7 @@ inline const char* scanDigits(const char* p, ScannedDigits& digits) noexcept {
     }
     digits.mantissa = mantissa;
     digits.fractionDigits = fractionDigits;
+    digits.start = start;
     digits.digitCount = static_cast<int>(p - start) - (hasPoint ? 1 : 0);
     return p;
 }
@@ -144,18 +161,28 @@ inline const char* scanExponentDigits(const char* p, long& exponent) noexcept {
 }
 
 // The value of digits x 10^exponent when one multiplication or division gives it exactly
-// rounded: both operands are then exact doubles. False when the general path must decide.
+// rounded: both operands are then exact doubles. Larger powers are first moved into the
+// integer while it stays exact. False when the general path must decide. Every case of this
+// kind is settled here, in SSE2 double arithmetic on both modules: the i386 from_chars rounds
+// some of them twice, through x87 extended precision.
 inline bool convertExactly(const ScannedDigits& digits, long exponent, double& result) noexcept {
-    if (digits.digitCount > exactDigitLimit) return false;
+    if (!hasExactMantissa(digits)) return false;
     if (digits.mantissa == 0) {
         result = 0.0;
         return true;
     }
+    std::uint64_t mantissa = digits.mantissa;
     long scale = exponent - digits.fractionDigits;
-    if (digits.mantissa > exactMantissaLimit || scale < -exactPowerLimit || scale > exactPowerLimit) {
+    if (scale > exactPowerLimit && scale - exactPowerLimit <= exactIntegerPowerLimit) {
+        std::uint64_t factor = integerPowersOfTen[scale - exactPowerLimit];
+        if (mantissa > exactMantissaLimit / factor) return false;
+        mantissa *= factor;
+        scale = exactPowerLimit;
+    }
+    if (mantissa > exactMantissaLimit || scale < -exactPowerLimit || scale > exactPowerLimit) {
         return false;
     }
-    double whole = static_cast<double>(static_cast<std::int64_t>(digits.mantissa));
+    double whole = static_cast<double>(static_cast<std::int64_t>(mantissa));
     result = scale >= 0 ? whole * exactPowersOfTen[scale] : whole / exactPowersOfTen[-scale];
     return true;
 }
@@ -199,7 +226,7 @@ const char* scanNumberToken(const char* text, double* value) noexcept {
     const char* p = text;
     bool negative = false;
     if (*p == '+' || *p == '-') negative = *p++ == '-';
-    ScannedDigits digits{0, 0, 0};
+    ScannedDigits digits{0, 0, 0, text};
     long exponent = 0;
     bool exact = false;
     double result = 0.0;
