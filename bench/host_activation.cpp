@@ -210,9 +210,23 @@ std::size_t runHostActivation(const char* fileName, int detail, bool keepsGeomet
     return result == 0 ? lean.pointCount : 0;
 }
 
+std::size_t runStandInActivation(const char* fileName, int detail) {
+    standin::LoadedModule* module = loadedModule();
+    if (module == nullptr) return 0;
+    char fullName[PATH_MAX];
+    if (realpath(fileName, fullName) == nullptr) return 0;
+    standin::StandInHost host;
+    host.script.file.fullName = fullName;
+    host.script.panel.sliderValue = detail;
+    if (host.run(*module) != 0) return 0;
+    return host.scene.points.size();
+}
+
 #else
 
 bool hasHostActivation() { return false; }
+
+std::size_t runStandInActivation(const char*, int) { return 0; }
 
 std::size_t runHostActivation(const char*, int, bool) { return 0; }
 
