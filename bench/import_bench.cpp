@@ -8,6 +8,7 @@
 #include <charconv>
 #include <chrono>
 #include <cstdint>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -28,6 +29,7 @@ struct Options {
     bool growth = true;
     std::string only;
     bool parseOnly = false;  // for profilers: nothing but parseSvgText, runs times
+    std::size_t iconLimit = SIZE_MAX;
 };
 
 // One benchmark input: a generated document or a set of real files measured as one.
@@ -379,6 +381,7 @@ int main(int argc, char** argv) {
         } else if (arg == "--smoke") {
             options.scale = 0.005;
             options.runs = 1;
+            options.iconLimit = 100;
         } else {
             return usage();
         }
@@ -399,6 +402,7 @@ int main(int argc, char** argv) {
         DocumentSet icons;
         icons.name = "icons";
         for (const std::string& file : findSvgFiles(options.icons)) {
+            if (icons.texts.size() == options.iconLimit) break;
             std::string text;
             if (!readWholeFile(file, &text)) continue;
             icons.bytes += text.size();
