@@ -37,6 +37,19 @@ void scanDecimalNumbers(benchmark::State& state) {
 }
 BENCHMARK(scanDecimalNumbers);
 
+void scanNumberTokens(benchmark::State& state) {
+    const auto& numbers = sampleNumbers();
+    for (auto _ : state) {
+        for (const std::string& n : numbers) {
+            double value;
+            benchmark::DoNotOptimize(scanNumberToken(n.c_str(), &value));
+            benchmark::DoNotOptimize(value);
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<long>(numbers.size()));
+}
+BENCHMARK(scanNumberTokens);
+
 void fromCharsNumbers(benchmark::State& state) {
     const auto& numbers = sampleNumbers();
     for (auto _ : state) {
@@ -94,7 +107,9 @@ void flattenCurves(benchmark::State& state, float tolerance) {
     std::size_t points = 0;
     for (auto _ : state) {
         parsePathData(*parser, attributes);
-        points += static_cast<std::size_t>(parser->pointCount);
+        for (PathRecord* r = parser->paths; r != nullptr; r = r->next) {
+            points += static_cast<std::size_t>(r->pointCount);
+        }
         freePathList(parser->paths);
         parser->paths = nullptr;
     }
