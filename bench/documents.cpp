@@ -204,36 +204,40 @@ void appendCurves(std::string& out, std::size_t size, Random& random) {
     }
 }
 
+// Appends  name="value"  with the value given in hundredths.
+void appendHundredths(std::string& out, const char* name, long value) {
+    out += ' ';
+    out += name;
+    out += "=\"";
+    appendFixed(out, value, 2);
+    out += '"';
+}
+
 void appendShapes(std::string& out, std::size_t size, Random& random) {
     while (out.size() < size) {
         if (random.range(0, 1) == 0) {
-            out += "<rect x=\"";
-            appendFixed(out, random.range(0, 100000), 2);
-            out += "\" y=\"";
-            appendFixed(out, random.range(0, 100000), 2);
-            out += "\" width=\"";
-            appendFixed(out, random.range(100, 5000), 2);
-            out += "\" height=\"";
-            appendFixed(out, random.range(100, 5000), 2);
-            if (random.range(0, 3) == 0) out += "\" rx=\"2";
+            out += "<rect";
+            appendHundredths(out, "x", random.range(0, 100000));
+            appendHundredths(out, "y", random.range(0, 100000));
+            appendHundredths(out, "width", random.range(100, 5000));
+            appendHundredths(out, "height", random.range(100, 5000));
+            if (random.range(0, 3) == 0) out += " rx=\"2\"";
         } else {
-            out += "<circle cx=\"";
-            appendFixed(out, random.range(0, 100000), 2);
-            out += "\" cy=\"";
-            appendFixed(out, random.range(0, 100000), 2);
-            out += "\" r=\"";
-            appendFixed(out, random.range(50, 2000), 2);
+            out += "<circle";
+            appendHundredths(out, "cx", random.range(0, 100000));
+            appendHundredths(out, "cy", random.range(0, 100000));
+            appendHundredths(out, "r", random.range(50, 2000));
         }
         if (random.range(0, 2) == 0) {
-            out += "\" style=\"fill:";
+            out += " style=\"fill:";
             appendColour(out, static_cast<std::uint32_t>(random.next() & 0xFFFFFF));
-            out += ";stroke:#000000;stroke-width:0.25";
+            out += ";stroke:#000000;stroke-width:0.25\"";
         } else {
-            out += "\" fill=\"";
+            out += " fill=\"";
             appendColour(out, static_cast<std::uint32_t>(random.next() & 0xFFFFFF));
-            out += "\" fill-opacity=\"0.75";
+            out += "\" fill-opacity=\"0.75\"";
         }
-        out += "\"/>\n";
+        out += "/>\n";
     }
 }
 

@@ -195,11 +195,16 @@ standin::LoadedModule* loadedModule() {
 
 bool hasHostActivation() { return loadedModule() != nullptr; }
 
-std::size_t runHostActivation(const char* fileName, int detail, bool keepsGeometry) {
+// The loaded module when it and the file's full name are both at hand, or null.
+standin::LoadedModule* prepareActivation(const char* fileName, char (&fullName)[PATH_MAX]) {
     standin::LoadedModule* module = loadedModule();
-    if (module == nullptr) return 0;
+    return module != nullptr && realpath(fileName, fullName) != nullptr ? module : nullptr;
+}
+
+std::size_t runHostActivation(const char* fileName, int detail, bool keepsGeometry) {
     char fullName[PATH_MAX];
-    if (realpath(fileName, fullName) == nullptr) return 0;
+    standin::LoadedModule* module = prepareActivation(fileName, fullName);
+    if (module == nullptr) return 0;
     LeanScene lean;
     lean.fullName = fullName;
     lean.detail = detail;
@@ -211,10 +216,9 @@ std::size_t runHostActivation(const char* fileName, int detail, bool keepsGeomet
 }
 
 std::size_t runStandInActivation(const char* fileName, int detail) {
-    standin::LoadedModule* module = loadedModule();
-    if (module == nullptr) return 0;
     char fullName[PATH_MAX];
-    if (realpath(fileName, fullName) == nullptr) return 0;
+    standin::LoadedModule* module = prepareActivation(fileName, fullName);
+    if (module == nullptr) return 0;
     standin::StandInHost host;
     host.script.file.fullName = fullName;
     host.script.panel.sliderValue = detail;

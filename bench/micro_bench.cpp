@@ -24,44 +24,39 @@ const std::vector<std::string>& sampleNumbers() {
     return numbers;
 }
 
-void scanDecimalNumbers(benchmark::State& state) {
+// Converts every sample number once per iteration with convert(text, end, &value).
+template <typename Convert>
+void convertNumbers(benchmark::State& state, Convert convert) {
     const auto& numbers = sampleNumbers();
     for (auto _ : state) {
         for (const std::string& n : numbers) {
             double value;
-            benchmark::DoNotOptimize(scanDecimal(n.c_str(), &value));
+            benchmark::DoNotOptimize(convert(n.c_str(), n.c_str() + n.size(), &value));
             benchmark::DoNotOptimize(value);
         }
     }
     state.SetItemsProcessed(state.iterations() * static_cast<long>(numbers.size()));
+}
+
+void scanDecimalNumbers(benchmark::State& state) {
+    convertNumbers(state, [](const char* text, const char*, double* value) {
+        return scanDecimal(text, value);
+    });
 }
 BENCHMARK(scanDecimalNumbers);
 
 void scanNumberTokens(benchmark::State& state) {
-    const auto& numbers = sampleNumbers();
-    for (auto _ : state) {
-        for (const std::string& n : numbers) {
-            double value;
-            benchmark::DoNotOptimize(scanNumberToken(n.c_str(), &value));
-            benchmark::DoNotOptimize(value);
-        }
-    }
-    state.SetItemsProcessed(state.iterations() * static_cast<long>(numbers.size()));
+    convertNumbers(state, [](const char* text, const char*, double* value) {
+        return scanNumberToken(text, value);
+    });
 }
 BENCHMARK(scanNumberTokens);
 
 void fromCharsNumbers(benchmark::State& state) {
-    const auto& numbers = sampleNumbers();
-    for (auto _ : state) {
-        for (const std::string& n : numbers) {
-            double value;
-            const char* begin = n.c_str();
-            if (*begin == '-') ++begin;
-            benchmark::DoNotOptimize(std::from_chars(begin, n.c_str() + n.size(), value).ptr);
-            benchmark::DoNotOptimize(value);
-        }
-    }
-    state.SetItemsProcessed(state.iterations() * static_cast<long>(numbers.size()));
+    convertNumbers(state, [](const char* text, const char* end, double* value) {
+        if (*text == '-') ++text;
+        return std::from_chars(text, end, *value).ptr;
+    });
 }
 BENCHMARK(fromCharsNumbers);
 
