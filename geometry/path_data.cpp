@@ -8,7 +8,8 @@
 #include "svg/number.h"
 #include "svg/text.h"
 
-static_assert(pathTokenSize - 1 == numberTokenLimit, "number tokens are read in place up to this length");
+static_assert(pathTokenSize - 1 == numberTokenLimit,
+              "number tokens are read in place as far as a stored token reaches");
 
 namespace {
 
