@@ -59,6 +59,33 @@ mkdir -p build
 configure_and_test x86_64
 configure_and_test i386 -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/i386-toolchain.cmake"
 
+# ---- benchmark smoke: builds the benchmarks (tests off) in build/bench and runs them at small
+# sizes, without thresholds; its tests count into the totals like any tree's.
+echo "== bench: configure and build"
+if cmake -S . -B build/bench -DPOLYIN_WERROR=ON -DPOLYIN_BENCH=ON -DPOLYIN_BUILD_TESTS=OFF \
+     >build/bench.configure.log 2>&1 &&
+   cmake --build build/bench -j "$JOBS" >build/bench.build.log 2>&1; then
+  echo "== bench: smoke"
+  (ctest --test-dir build/bench/bench -j "$JOBS" --output-on-failure --timeout 120) >build/bench.test.log 2>&1
+  bench_status=$?
+  grep -E "tests passed|tests failed|\*\*\*Failed|\*\*\*Timeout" build/bench.test.log | head -20
+  bench_line=$(grep -E "tests passed, [0-9]+ tests failed out of [0-9]+" build/bench.test.log | tail -1)
+  bench_total=$(echo "$bench_line" | sed -E 's/.* out of ([0-9]+).*/\1/')
+  bench_failed=$(echo "$bench_line" | sed -E 's/.*passed, ([0-9]+) tests failed.*/\1/')
+  [ -n "$bench_total" ] || bench_total=0
+  [ -n "$bench_failed" ] || bench_failed=0
+  if [ "$bench_status" -ne 0 ] || [ "$bench_total" -eq 0 ]; then
+    failures=$((failures + 1)); [ "$bench_failed" -eq 0 ] && bench_failed=1
+  fi
+  passed_total=$((passed_total + bench_total - bench_failed))
+  failed_total=$((failed_total + bench_failed))
+  summary="$summary  bench: $((bench_total - bench_failed))/$bench_total passed\n"
+else
+  grep -E "error|Error" build/bench.configure.log build/bench.build.log | head -40
+  echo "== bench: build FAILED"; failures=$((failures + 1)); failed_total=$((failed_total + 1))
+fi
+# ---- end of benchmark smoke
+
 # The deliverables, where the host's installer expects them.
 [ -f build/x86_64/polyin_64.p ] && cp build/x86_64/polyin_64.p build/polyin_64.p
 [ -f build/i386/polyin_32.p ] && cp build/i386/polyin_32.p build/polyin_32.p

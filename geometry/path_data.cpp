@@ -8,6 +8,9 @@
 #include "svg/number.h"
 #include "svg/text.h"
 
+static_assert(pathTokenSize - 1 == numberTokenLimit,
+              "number tokens are read in place as far as a stored token reaches");
+
 namespace {
 
 // Which kind of step ran last: a smooth curve reflects only after a curve of its own kind.
@@ -139,9 +142,9 @@ void runStep(ParserState& state, PathCursor& c) noexcept {
     c.lastStep = kind;
 }
 
-void readNumber(ParserState& state, PathCursor& cursor, const char* token) noexcept {
+void readNumber(ParserState& state, PathCursor& cursor, float number) noexcept {
     if (cursor.heldCount < heldNumberLimit) {
-        cursor.held[cursor.heldCount] = static_cast<float>(readDecimal(token));
+        cursor.held[cursor.heldCount] = number;
         cursor.heldCount += 1;
     }
     if (cursor.heldCount >= cursor.arity) {
@@ -157,15 +160,17 @@ void interpretPathData(ParserState& state, PathCursor& cursor, const char* text)
     cursor.heldCount = 0;
     cursor.startX = 0.0f;
     cursor.startY = 0.0f;
-    char token[pathTokenSize];
+    // Tokens are read in place: a number token is converted straight from the text.
     const char* p = text;
-    while (*p != '\0') {
-        p = nextPathToken(p, token);
-        if (token[0] == '\0') break;
-        if (isNumberChar(static_cast<unsigned char>(token[0]))) {
-            readNumber(state, cursor, token);
+    for (;;) {
+        p = skipPathSeparators(p);
+        if (*p == '\0') break;
+        if (isNumberChar(static_cast<unsigned char>(*p))) {
+            double number = 0.0;
+            p = scanNumberToken(p, &number);
+            readNumber(state, cursor, static_cast<float>(number));
         } else {
-            readCommand(state, cursor, token[0]);
+            readCommand(state, cursor, *p++);
         }
     }
     emitSubpath(state, cursor.closed);
@@ -186,10 +191,14 @@ void parsePathData(ParserState& state, AttrList attributes) noexcept {
     }
 }
 
+const char* skipPathSeparators(const char* p) noexcept {
+    while (isPathSeparator(static_cast<unsigned char>(*p))) ++p;
+    return p;
+}
+
 const char* nextPathToken(const char* text, char* token) noexcept {
     token[0] = '\0';
-    const char* p = text;
-    while (isPathSeparator(static_cast<unsigned char>(*p))) ++p;
+    const char* p = skipPathSeparators(text);
     if (*p == '\0') return p;
     if (!isNumberChar(static_cast<unsigned char>(*p))) {
         token[0] = *p;

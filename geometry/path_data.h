@@ -16,6 +16,8 @@ void parsePathData(ParserState& state, AttrList attributes) noexcept;
 // or one number (signs first, then digits, ".", "e", "E"). Returns the position after the
 // token, or the NUL's position with an empty token when only separators were left.
 const char* nextPathToken(const char* text, char* token) noexcept;
+// The position of the first byte at text that is not a blank or a comma.
+const char* skipPathSeparators(const char* text) noexcept;
 
 // How many numbers one step of the command letter takes; 0 for letters without a step.
 int pathCommandArity(char command) noexcept;

@@ -68,6 +68,18 @@ constexpr PresentationName presentationNames[] = {
     {"transform", applyTransform},
 };
 
+// True when [begin, end) is one of the presentation names, whole.
+bool isPresentationName(const char* begin, const char* end) noexcept {
+    std::size_t length = static_cast<std::size_t>(end - begin);
+    for (const PresentationName& entry : presentationNames) {
+        if (length > 0 && *begin == entry.name[0] && std::strlen(entry.name) == length &&
+            std::memcmp(begin, entry.name, length) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool isHexDigit(unsigned char c) noexcept {
     return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
@@ -109,7 +121,8 @@ void applyAttributes(ParserState& state, AttrList attributes) noexcept {
 bool applyPresentationAttribute(ParserState& state, const char* name, const char* value) noexcept {
     if (name == nullptr) return false;
     for (const PresentationName& entry : presentationNames) {
-        if (std::strcmp(name, entry.name) == 0) {
+        // the first byte settles most names without a call
+        if (name[0] == entry.name[0] && std::strcmp(name, entry.name) == 0) {
             if (value != nullptr) entry.apply(state, value);
             return true;
         }
@@ -142,7 +155,9 @@ void applyDeclaration(ParserState& state, const char* begin, const char* end) no
             ++valueBegin;
         }
     }
-    copyBounded(name, begin, trimTrailingBlanks(begin, colon));
+    const char* nameEnd = trimTrailingBlanks(begin, colon);
+    if (!isPresentationName(begin, nameEnd)) return;  // nothing to apply: skip both copies
+    copyBounded(name, begin, nameEnd);
     copyBounded(value, valueBegin, end);
     applyPresentationAttribute(state, name, value);
 }

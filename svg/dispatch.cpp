@@ -70,7 +70,7 @@ void onElementStart(void* userData, const char* name, AttrList attributes) noexc
     ParserState& state = *static_cast<ParserState*>(userData);
     if (state.inDefs) return;
     for (const StartRoute& route : startRoutes) {
-        if (std::strcmp(name, route.name) == 0) {
+        if (name[0] == route.name[0] && std::strcmp(name, route.name) == 0) {
             route.start(state, attributes);
             return;
         }

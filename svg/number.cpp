@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <system_error>
@@ -15,11 +16,20 @@ namespace {
 constexpr int significantDigitLimit = 780;
 // Exponents are saturated here: far beyond any double, far inside int.
 constexpr long exponentLimit = 100000000;
-
-const char* skipDigits(const char* p) noexcept {
-    while (isDigit(static_cast<unsigned char>(*p))) ++p;
-    return p;
-}
+// Up to this many digits always fit an unsigned 64-bit integer exactly.
+constexpr int exactDigitLimit = 19;
+// Integers up to 2^53 and powers of ten up to 10^22 are exact doubles.
+constexpr std::uint64_t exactMantissaLimit = std::uint64_t{1} << 53;
+constexpr long exactPowerLimit = 22;
+// Powers of ten that an exact mantissa can still take on as an integer.
+constexpr long exactIntegerPowerLimit = 15;
+constexpr std::uint64_t integerPowersOfTen[exactIntegerPowerLimit + 1] = {
+    1ull, 10ull, 100ull, 1000ull, 10000ull, 100000ull, 1000000ull, 10000000ull, 100000000ull,
+    1000000000ull, 10000000000ull, 100000000000ull, 1000000000000ull, 10000000000000ull,
+    100000000000000ull, 1000000000000000ull};
+constexpr double exactPowersOfTen[exactPowerLimit + 1] = {
+    1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
 // The decimal order of the mantissa [begin, end) plus exponent: > 0 means at least 1.
 long decimalOrder(const char* begin, const char* end, long exponent) noexcept {
@@ -82,6 +92,105 @@ double convertWithForeignExponent(const char* begin, const char* mantissaEnd, co
     return value;
 }
 
+// The slow, general conversion of the number [begin, end) whose mantissa ends at mantissaEnd:
+// from_chars for "e" exponents, a rewrite for "d" ones, and the range rules on overflow.
+double convertGeneral(const char* begin, const char* mantissaEnd, const char* end) noexcept {
+    if (end != mantissaEnd && (*mantissaEnd == 'd' || *mantissaEnd == 'D')) {
+        return convertWithForeignExponent(begin, mantissaEnd, end, std::chars_format::general);
+    }
+    double result = 0.0;
+    auto converted = std::from_chars(begin, end, result, std::chars_format::general);
+    if (converted.ec == std::errc::result_out_of_range) {
+        long exponent = end != mantissaEnd ? readExponent(mantissaEnd + 1, end) : 0;
+        result = decimalOrder(begin, mantissaEnd, exponent) > 0
+                     ? std::numeric_limits<double>::infinity() : 0.0;
+    }
+    return result;
+}
+
+// The mantissa of a number as it was scanned: every digit in one integer when there are few.
+struct ScannedDigits {
+    std::uint64_t mantissa;
+    int digitCount;      // leading zeros included
+    int fractionDigits;
+    const char* start;   // the first digit or "."
+};
+
+// Leading zeros add nothing to the gathered integer, so it holds every digit exactly when the
+// digits after them are few enough; they are counted only for long mantissas.
+bool hasExactMantissa(const ScannedDigits& digits) noexcept {
+    if (digits.digitCount <= exactDigitLimit) return true;
+    int leadingZeros = 0;
+    for (const char* p = digits.start; *p == '0' || *p == '.'; ++p) leadingZeros += *p == '0' ? 1 : 0;
+    return digits.digitCount - leadingZeros <= exactDigitLimit;
+}
+
+// Scans digits with an optional "." fraction from p, gathering them; the position after them.
+inline const char* scanDigits(const char* p, ScannedDigits& digits) noexcept {
+    std::uint64_t mantissa = 0;
+    unsigned digit;
+    const char* start = p;
+    while ((digit = static_cast<unsigned char>(*p) - static_cast<unsigned>('0')) <= 9u) {
+        mantissa = mantissa * 10u + digit;
+        ++p;
+    }
+    int fractionDigits = 0;
+    bool hasPoint = *p == '.';
+    if (hasPoint) {
+        const char* fraction = ++p;
+        while ((digit = static_cast<unsigned char>(*p) - static_cast<unsigned>('0')) <= 9u) {
+            mantissa = mantissa * 10u + digit;
+            ++p;
+        }
+        fractionDigits = static_cast<int>(p - fraction);
+    }
+    digits.mantissa = mantissa;
+    digits.fractionDigits = fractionDigits;
+    digits.start = start;
+    digits.digitCount = static_cast<int>(p - start) - (hasPoint ? 1 : 0);
+    return p;
+}
+
+// Reads the digits of an exponent at p (already known to be a digit), saturated.
+inline const char* scanExponentDigits(const char* p, long& exponent) noexcept {
+    exponent = 0;
+    for (; isDigit(static_cast<unsigned char>(*p)); ++p) {
+        if (exponent < exponentLimit) exponent = exponent * 10 + (*p - '0');
+    }
+    return p;
+}
+
+// The value of digits x 10^exponent when one multiplication or division gives it exactly
+// rounded: both operands are then exact doubles. Larger powers are first moved into the
+// integer while it stays exact. False when the general path must decide. Every case of this
+// kind is settled here, in SSE2 double arithmetic on both modules: the i386 from_chars rounds
+// some of them twice, through x87 extended precision.
+inline bool convertExactly(const ScannedDigits& digits, long exponent, double& result) noexcept {
+    if (!hasExactMantissa(digits)) return false;
+    if (digits.mantissa == 0) {
+        result = 0.0;
+        return true;
+    }
+    std::uint64_t mantissa = digits.mantissa;
+    long scale = exponent - digits.fractionDigits;
+    if (scale > exactPowerLimit && scale - exactPowerLimit <= exactIntegerPowerLimit) {
+        std::uint64_t factor = integerPowersOfTen[scale - exactPowerLimit];
+        if (mantissa > exactMantissaLimit / factor) return false;
+        mantissa *= factor;
+        scale = exactPowerLimit;
+    }
+    if (mantissa > exactMantissaLimit || scale < -exactPowerLimit || scale > exactPowerLimit) {
+        return false;
+    }
+    double whole = static_cast<double>(static_cast<std::int64_t>(mantissa));
+    result = scale >= 0 ? whole * exactPowersOfTen[scale] : whole / exactPowersOfTen[-scale];
+    return true;
+}
+
+bool isNumberTokenTail(unsigned char c) noexcept {
+    return isDigit(c) || c == '.' || c == 'e' || c == 'E';
+}
+
 }  // namespace
 
 const char* scanDecimal(const char* text, double* value) noexcept {
@@ -89,37 +198,62 @@ const char* scanDecimal(const char* text, double* value) noexcept {
     bool negative = false;
     if (*p == '+' || *p == '-') negative = *p++ == '-';
     const char* begin = p;
-    const char* q = skipDigits(p);
-    bool hasDigits = q != p;
-    if (*q == '.') {
-        const char* fraction = q + 1;
-        q = skipDigits(fraction);
-        hasDigits = hasDigits || q != fraction;
-    }
-    if (!hasDigits) {
+    ScannedDigits digits;
+    p = scanDigits(p, digits);
+    if (digits.digitCount == 0) {
         *value = 0.0;
         return text;
     }
-    const char* mantissaEnd = q;
-    const char* end = q;
-    if (*q == 'e' || *q == 'E' || *q == 'd' || *q == 'D') {
-        const char* r = q + 1;
-        if (*r == '+' || *r == '-') ++r;
-        if (isDigit(static_cast<unsigned char>(*r))) end = skipDigits(r);
-    }
-    double result = 0.0;
-    if (end != mantissaEnd && (*mantissaEnd == 'd' || *mantissaEnd == 'D')) {
-        result = convertWithForeignExponent(begin, mantissaEnd, end, std::chars_format::general);
-    } else {
-        auto converted = std::from_chars(begin, end, result, std::chars_format::general);
-        if (converted.ec == std::errc::result_out_of_range) {
-            long exponent = end != mantissaEnd ? readExponent(mantissaEnd + 1, end) : 0;
-            result = decimalOrder(begin, mantissaEnd, exponent) > 0
-                         ? std::numeric_limits<double>::infinity() : 0.0;
+    const char* mantissaEnd = p;
+    const char* end = p;
+    long exponent = 0;
+    if (*p == 'e' || *p == 'E' || *p == 'd' || *p == 'D') {
+        const char* r = p + 1;
+        bool negativeExponent = false;
+        if (*r == '+' || *r == '-') negativeExponent = *r++ == '-';
+        if (isDigit(static_cast<unsigned char>(*r))) {
+            end = scanExponentDigits(r, exponent);
+            if (negativeExponent) exponent = -exponent;
         }
     }
+    double result;
+    if (!convertExactly(digits, exponent, result)) result = convertGeneral(begin, mantissaEnd, end);
     *value = negative ? -result : result;
     return end;
+}
+
+const char* scanNumberToken(const char* text, double* value) noexcept {
+    const char* p = text;
+    bool negative = false;
+    if (*p == '+' || *p == '-') negative = *p++ == '-';
+    ScannedDigits digits{0, 0, 0, text};
+    long exponent = 0;
+    bool exact = false;
+    double result = 0.0;
+    if (*p == '+' || *p == '-') {
+        // More signs: no digit follows the first one, so the general path reads 0.
+        while (*p == '+' || *p == '-') ++p;
+    } else {
+        p = scanDigits(p, digits);
+        if ((*p == 'e' || *p == 'E') && isDigit(static_cast<unsigned char>(p[1]))) {
+            p = scanExponentDigits(p + 1, exponent);
+        }
+        exact = digits.digitCount != 0 && convertExactly(digits, exponent, result);
+    }
+    // The token runs on over digits, ".", "e" and "E"; only its first numberTokenLimit
+    // characters count, so a longer token is read from its truncated copy.
+    while (isNumberTokenTail(static_cast<unsigned char>(*p))) ++p;
+    if (exact && p - text <= numberTokenLimit) {
+        *value = negative ? -result : result;
+        return p;
+    }
+    char token[numberTokenLimit + 1];
+    std::size_t length = static_cast<std::size_t>(p - text);
+    if (length > static_cast<std::size_t>(numberTokenLimit)) length = numberTokenLimit;
+    std::memcpy(token, text, length);
+    token[length] = '\0';
+    scanDecimal(token, value);
+    return p;
 }
 
 double readDecimal(const char* text) noexcept {

@@ -9,3 +9,12 @@ const char* scanDecimal(const char* text, double* value) noexcept;
 
 // The value of the number at text, or 0.
 double readDecimal(const char* text) noexcept;
+
+// A number token of path data keeps at most this many characters.
+constexpr int numberTokenLimit = 63;
+
+// Reads one number token at text, which starts with a sign, a digit, ".", "e" or "E": every
+// sign in a row, then digits, ".", "e" and "E". Stores the value of the token's first
+// numberTokenLimit characters, as readDecimal gives it, and returns the position after the
+// whole token.
+const char* scanNumberToken(const char* text, double* value) noexcept;

@@ -6,6 +6,7 @@
 #include "geometry/path_data.h"
 #include "svg/attributes.h"
 #include "svg/number.h"
+#include "svg/text.h"
 
 namespace {
 
@@ -29,21 +30,27 @@ void readGeometryNumbers(ParserState& state, AttrList attributes,
     for (float& value : values) value = 0.0f;
     walkAttributes(state, attributes, [&](const char* name, const char* value) noexcept {
         for (int i = 0; i < count; ++i) {
-            if (std::strcmp(name, names[i]) == 0) values[i] = parseNumber(value);
+            if (name[0] == names[i][0] && std::strcmp(name, names[i]) == 0) values[i] = parseNumber(value);
         }
     });
 }
 
 // Appends the pairs of one "points" value; a number left without partner is dropped.
 void appendPointList(ParserState& state, const char* text) noexcept {
-    char token[pathTokenSize];
     float pendingX = 0.0f;
     bool hasPending = false;
     const char* p = text;
-    while (*p != '\0') {
-        p = nextPathToken(p, token);
-        if (token[0] == '\0') break;
-        const float number = static_cast<float>(readDecimal(token));  // a stray letter reads 0
+    for (;;) {
+        p = skipPathSeparators(p);
+        if (*p == '\0') break;
+        float number = 0.0f;  // a stray letter is a one-character token that reads 0
+        if (isNumberChar(static_cast<unsigned char>(*p))) {
+            double value = 0.0;
+            p = scanNumberToken(p, &value);
+            number = static_cast<float>(value);
+        } else {
+            ++p;
+        }
         if (hasPending) {
             appendPoint(state, pendingX, number);
         } else {

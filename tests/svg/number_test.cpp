@@ -4,10 +4,13 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <random>
 #include <string>
+
+#include "geometry/path_data.h"
 
 TEST(ScanDecimal, ReadsLocaleFreeDecimals) {
     const struct { const char* text; double expected; int consumed; } cases[] = {
@@ -105,5 +108,154 @@ TEST(ScanDecimal, AgreesWithFromCharsOnRandomNumbers) {
         double viaD = 0.0;
         scanDecimal(dForm.c_str(), &viaD);
         ASSERT_EQ(viaD, expected) << dForm;
+    }
+}
+
+namespace {
+
+// The correctly rounded value of text (the C library's strtod, with every "d"/"D" exponent
+// letter read as "e") and the length from_chars consumes.
+double correctlyRounded(const std::string& text, std::size_t* consumed) {
+    std::string e = text;
+    for (char& c : e) {
+        if (c == 'd' || c == 'D') c = 'e';
+    }
+    const char* begin = e.c_str();
+    if (*begin == '+' || *begin == '-') ++begin;
+    double ignored = 0.0;
+    auto r = std::from_chars(begin, e.c_str() + e.size(), ignored);
+    *consumed = static_cast<std::size_t>(r.ptr - e.c_str());
+    return std::strtod(e.substr(0, *consumed).c_str(), nullptr);
+}
+
+// Checks one text against the correctly rounded value and from_chars' consumed length.
+void expectCorrectlyRounded(const std::string& text) {
+    std::size_t consumed = 0;
+    double expected = correctlyRounded(text, &consumed);
+    double value = -1.0;
+    const char* end = scanDecimal(text.c_str(), &value);
+    ASSERT_EQ(std::memcmp(&value, &expected, sizeof value), 0) << text;
+    ASSERT_EQ(static_cast<std::size_t>(end - text.c_str()), consumed) << text;
+}
+
+std::string digitString(std::mt19937& random, int count) {
+    std::uniform_int_distribution<int> digit(0, 9);
+    std::string s;
+    for (int i = 0; i < count; ++i) s += char('0' + digit(random));
+    return s;
+}
+
+}  // namespace
+
+TEST(ScanDecimal, FastConversionIsCorrectlyRoundedAtItsLimits) {
+    std::mt19937 random(2024);
+    const char* letters[] = {"e", "E", "d", "D"};
+    std::uniform_int_distribution<int> letter(0, 3), exponent(-26, 26), sign(0, 2);
+    // Mantissas of 1 to 21 digits (the exact-integer limit and beyond), a point anywhere,
+    // exponents around the exact powers of ten.
+    for (int i = 0; i < 200000; ++i) {
+        int length = 1 + i % 21;
+        std::string s = digitString(random, length);
+        if (i % 4 != 0) s.insert(std::uniform_int_distribution<int>(0, length)(random), ".");
+        if (i % 3 != 0) s += letters[letter(random)] + std::to_string(exponent(random));
+        int signChoice = sign(random);
+        if (signChoice == 1) s = "-" + s;
+        if (signChoice == 2) s = "+" + s;
+        expectCorrectlyRounded(s);
+    }
+    // Integers around 2^53, where the exact path must hand over, scaled around 10^±22.
+    const std::uint64_t limit = std::uint64_t{1} << 53;
+    for (std::uint64_t m = limit - 50; m <= limit + 50; ++m) {
+        for (int e = -24; e <= 24; e += 2) {
+            expectCorrectlyRounded(std::to_string(m) + "e" + std::to_string(e));
+            expectCorrectlyRounded(std::to_string(m) + ".0d" + std::to_string(e));
+        }
+    }
+    // Leading zeros counted against the digit limit, zeros with huge exponents, and the
+    // largest and smallest 19-digit mantissas.
+    const char* edges[] = {
+        "0000000000000000001", "00000000000000000001", "0.000000000000000000000000001",
+        "0e999999999999", "-0e-999999999999", "0000000000000000000000e5", "9999999999999999999",
+        "9999999999999999999e22", "1000000000000000000e-22", "4503599627370497.5",
+        "9007199254740993", "1e22", "1e23", "1e-22", "1e-23", "123456789012345678e-5",
+        "1.7976931348623157e308", "2.2250738585072014e-308", "4.9e-324", "5e-325",
+        "9007199254740992e15", "9007199254740993e15", "1e37", "123e37", "0.000000000000000000123",
+    };
+    for (const char* text : edges) expectCorrectlyRounded(text);
+}
+
+TEST(ScanDecimal, ExactOperandsRoundOnceInBothModules) {
+    // Products of exact operands that an x87 evaluation rounds twice.
+    const struct { const char* text; double expected; } cases[] = {
+        {"338928924.D20", 0x1.b60e2c8a61263p+94},
+        {"3753563894510031E21", 0x1.69747e7e36de3p+121},
+    };
+    for (const auto& c : cases) EXPECT_EQ(readDecimal(c.text), c.expected) << c.text;
+}
+
+namespace {
+
+// What a number token at text reads as when it is first copied out: the value of its stored
+// characters and the position after the whole token.
+double readCopiedToken(const char* text, const char** end) {
+    char token[pathTokenSize];
+    *end = nextPathToken(text, token);
+    return readDecimal(token);
+}
+
+void expectSameAsCopiedToken(const std::string& text) {
+    const char* expectedEnd = nullptr;
+    double expected = readCopiedToken(text.c_str(), &expectedEnd);
+    double value = -1.0;
+    const char* end = scanNumberToken(text.c_str(), &value);
+    ASSERT_EQ(std::memcmp(&value, &expected, sizeof value), 0) << '"' << text << '"';
+    ASSERT_EQ(end, expectedEnd) << '"' << text << '"';
+}
+
+}  // namespace
+
+TEST(ScanNumberToken, ReadsTokensInPlaceAsTheirCopies) {
+    const struct { const char* text; double expected; int consumed; } cases[] = {
+        {"10-20", 10.0, 2},   {"1e-5", 1.0, 2},      {"1e5,", 1e5, 3},     {"0.5.5 1", 0.5, 5},
+        {"--5", 0.0, 3},      {"+-.5e3", 0.0, 6},    {"-0", -0.0, 2},      {"-", 0.0, 1},
+        {".", 0.0, 1},        {"e", 0.0, 1},         {"E5", 0.0, 2},       {"1d5", 1.0, 1},
+        {"-.5L", -0.5, 3},    {"1e5e3", 1e5, 5},     {"7.", 7.0, 2},       {"1E+2", 1.0, 2},
+    };
+    for (const auto& c : cases) {
+        double value = 99.0;
+        const char* end = scanNumberToken(c.text, &value);
+        EXPECT_EQ(value, c.expected) << '"' << c.text << '"';
+        EXPECT_EQ(std::signbit(value), std::signbit(c.expected)) << '"' << c.text << '"';
+        EXPECT_EQ(end - c.text, c.consumed) << '"' << c.text << '"';
+        expectSameAsCopiedToken(c.text);
+    }
+}
+
+TEST(ScanNumberToken, LongTokensAreReadFromTheirFirst63Characters) {
+    // 62 zeros and "12": the stored token ends with "1", so it reads 1, not 12.
+    const std::string cut = std::string(62, '0') + "12";
+    double value = 0.0;
+    EXPECT_EQ(scanNumberToken(cut.c_str(), &value), cut.c_str() + cut.size());
+    EXPECT_EQ(value, 1.0);
+    for (int length = 55; length <= 70; ++length) {
+        expectSameAsCopiedToken(std::string(length, '9'));
+        expectSameAsCopiedToken("-0." + std::string(length, '0') + "25");
+        expectSameAsCopiedToken("1" + std::string(length - 3, '.') + "5 6");
+        expectSameAsCopiedToken(std::string(length, '-') + "3");
+        expectSameAsCopiedToken("2e" + std::string(length, '0') + "1");
+        expectSameAsCopiedToken("1." + std::string(length - 4, '0') + "1e5");
+    }
+}
+
+TEST(ScanNumberToken, AgreesWithCopiedTokensOnRandomText) {
+    std::mt19937 random(77);
+    const char alphabet[] = "0123456789+-.eE0123456789 ,.0123456789";
+    std::uniform_int_distribution<int> pick(0, sizeof alphabet - 2), length(1, 80);
+    for (int i = 0; i < 100000; ++i) {
+        std::string s;
+        for (int n = length(random); n > 0; --n) s += alphabet[pick(random)];
+        std::size_t start = s.find_first_not_of(" ,");
+        if (start == std::string::npos) continue;
+        expectSameAsCopiedToken(s.substr(start));
     }
 }

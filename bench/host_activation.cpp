@@ -1,0 +1,237 @@
+#include "bench/host_activation.h"
+
+#ifdef POLYIN_BENCH_MODULE_PATH
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "host/stand_in_host.h"
+
+// The stand-in host logs every call as text, which is right for tests but would dominate the
+// timing; this is the same host without the log: a scene of points, polygons and surfaces.
+namespace {
+
+struct LeanSurface {
+    std::string name;
+    std::size_t index;
+    double baseColor[3];
+    double transparency;
+};
+
+// Append-only storage in fixed blocks: growing never copies what is already stored.
+template <typename T>
+class BlockList {
+public:
+    void push(const T& value) {
+        if (used == blockSize) {
+            blocks.emplace_back(new T[blockSize]);
+            used = 0;
+        }
+        blocks.back()[used++] = value;
+    }
+
+private:
+    static constexpr std::size_t blockSize = 1 << 16;
+    std::vector<std::unique_ptr<T[]>> blocks;
+    std::size_t used = blockSize;
+};
+
+struct LeanPoint {
+    double x, y, z;
+};
+
+struct LeanScene {
+    BlockList<LeanPoint> points;
+    BlockList<std::size_t> polygonPoints;  // the point indices of every polygon, in order
+    std::vector<std::size_t> polygonStarts;
+    std::vector<std::size_t> polygonSurfaces;
+    std::deque<LeanSurface> surfaces;  // stable addresses: the map's keys view their names
+    std::unordered_map<std::string_view, std::size_t> surfaceByName;
+    std::size_t pointCount = 0;
+    std::size_t pointIndexCount = 0;
+    bool keepsGeometry = true;  // false: count only, so peak memory is the module's own
+    std::string fullName;
+    std::int32_t detail = 10;
+};
+
+LeanScene* scene = nullptr;  // the scene of the activation that is running
+int editTag, panelTag;
+
+[[noreturn]] void unusedEntry() {
+    std::fprintf(stderr, "benchmark host: the module called an entry it does not use\n");
+    std::abort();
+}
+
+template <std::size_t N>
+void fillUnused(UnusedEntry (&entries)[N]) {
+    for (UnusedEntry& e : entries) e = unusedEntry;
+}
+
+PointId createPoint(void*, const double* position) {
+    if (scene->keepsGeometry) scene->points.push({position[0], position[1], position[2]});
+    return reinterpret_cast<PointId>(++scene->pointCount);  // never null
+}
+
+void* createPolygon(void*, std::intptr_t, const void*, const char* surfaceName, std::int32_t count,
+                    const PointId* points) {
+    auto found = scene->surfaceByName.find(std::string_view(surfaceName));
+    std::size_t surface;
+    if (found == scene->surfaceByName.end()) {
+        surface = scene->surfaces.size();
+        scene->surfaces.push_back({surfaceName, surface, {0.0, 0.0, 0.0}, 0.0});
+        scene->surfaceByName.emplace(scene->surfaces.back().name, surface);
+    } else {
+        surface = found->second;
+    }
+    scene->polygonSurfaces.push_back(surface);
+    if (!scene->keepsGeometry) return &scene->polygonSurfaces.back();
+    scene->polygonStarts.push_back(scene->pointIndexCount);
+    scene->pointIndexCount += static_cast<std::size_t>(count);
+    for (std::int32_t i = 0; i < count; ++i)
+        scene->polygonPoints.push(reinterpret_cast<std::size_t>(points[i]) - 1);
+    return &scene->polygonStarts.back();
+}
+
+void finishEdit(void*, void*, void*) {}
+
+MeshEditOps meshOps;
+
+MeshEditOps* beginMeshEdit(void*, void*, void*) { return &meshOps; }
+
+SurfaceHandle surfaceHandle(std::size_t index) {
+    return index < scene->surfaces.size() ? &scene->surfaces[index] : nullptr;
+}
+SurfaceHandle firstSurface() { return surfaceHandle(0); }
+SurfaceHandle nextSurface(SurfaceHandle surface) {
+    return surfaceHandle(static_cast<LeanSurface*>(surface)->index + 1);
+}
+const char* surfaceName(SurfaceHandle surface) { return static_cast<LeanSurface*>(surface)->name.c_str(); }
+void setSurfaceChannel(SurfaceHandle surface, const char* channel, const double* values) {
+    auto* s = static_cast<LeanSurface*>(surface);
+    if (std::strcmp(channel, "BaseColor") == 0) std::memcpy(s->baseColor, values, sizeof s->baseColor);
+    if (std::strcmp(channel, "Transparency") == 0) s->transparency = values[0];
+}
+
+PanelHandle createPanel(const char*, void*) { return &panelTag; }
+void destroyPanel(PanelHandle) {}
+std::int32_t openPanel(PanelHandle, std::int32_t) { return 1; }
+void getControlValue(PanelControl*, std::int32_t, ControlValue* value) { value->intValue = scene->detail; }
+void setControlValue(PanelControl*, std::int32_t, ControlValue*) {}
+
+PanelControl slider;
+PanelControl* addPanelControl(PanelHandle, const char*, ControlDescriptor*, const char*) { return &slider; }
+
+std::int32_t requestFile(std::int32_t, FileRequest* request) {
+    std::snprintf(request->fullNameBuffer, static_cast<std::size_t>(request->bufferLength), "%s",
+                  scene->fullName.c_str());
+    request->outcome = 1;
+    return 1;
+}
+
+PanelService panelService;
+SurfaceService surfaceService;
+CommandContext commandContext;
+
+void setUpTables() {
+    meshOps.editState = &editTag;
+    meshOps.reserved1 = unusedEntry;
+    fillUnused(meshOps.reserved3);
+    fillUnused(meshOps.reserved11);
+    meshOps.finishEdit = finishEdit;
+    meshOps.createPoint = createPoint;
+    meshOps.createPolygon = createPolygon;
+    fillUnused(commandContext.reserved0);
+    commandContext.beginMeshEdit = beginMeshEdit;
+    surfaceService.reserved0 = unusedEntry;
+    fillUnused(surfaceService.reserved3);
+    fillUnused(surfaceService.reserved6);
+    surfaceService.firstSurface = firstSurface;
+    surfaceService.nextSurface = nextSurface;
+    surfaceService.surfaceName = surfaceName;
+    surfaceService.setSurfaceChannel = setSurfaceChannel;
+    slider.reserved0 = unusedEntry;
+    slider.getControlValue = getControlValue;
+    slider.setControlValue = setControlValue;
+    fillUnused(panelService.reserved3);
+    panelService.createPanel = createPanel;
+    panelService.destroyPanel = destroyPanel;
+    panelService.openPanel = openPanel;
+    panelService.addPanelControl = addPanelControl;
+}
+
+void* lookUpService(const char* name, void*) {
+    if (std::strcmp(name, "LWPanelServices 2") == 0) return &panelService;
+    if (std::strcmp(name, "Surface Functions 4") == 0) return &surfaceService;
+    if (std::strcmp(name, "File Request 2") == 0) {
+        RequestFile function = requestFile;
+        void* asData = nullptr;
+        std::memcpy(&asData, &function, sizeof asData);
+        return asData;
+    }
+    return nullptr;
+}
+
+// The module stays loaded for the whole benchmark, as it would in the host.
+standin::LoadedModule* loadedModule() {
+    static std::unique_ptr<standin::LoadedModule> module = [] {
+        std::string error;
+        auto loaded = standin::LoadedModule::load(POLYIN_BENCH_MODULE_PATH, error);
+        if (!loaded) std::fprintf(stderr, "%s\n", error.c_str());
+        setUpTables();
+        return loaded;
+    }();
+    return module.get();
+}
+
+}  // namespace
+
+bool hasHostActivation() { return loadedModule() != nullptr; }
+
+// The loaded module when it and the file's full name are both at hand, or null.
+standin::LoadedModule* prepareActivation(const char* fileName, char (&fullName)[PATH_MAX]) {
+    standin::LoadedModule* module = loadedModule();
+    return module != nullptr && realpath(fileName, fullName) != nullptr ? module : nullptr;
+}
+
+std::size_t runHostActivation(const char* fileName, int detail, bool keepsGeometry) {
+    char fullName[PATH_MAX];
+    standin::LoadedModule* module = prepareActivation(fileName, fullName);
+    if (module == nullptr) return 0;
+    LeanScene lean;
+    lean.fullName = fullName;
+    lean.detail = detail;
+    lean.keepsGeometry = keepsGeometry;
+    scene = &lean;
+    std::int32_t result = module->activation()(3, lookUpService, &commandContext, nullptr);
+    scene = nullptr;
+    return result == 0 ? lean.pointCount : 0;
+}
+
+std::size_t runStandInActivation(const char* fileName, int detail) {
+    char fullName[PATH_MAX];
+    standin::LoadedModule* module = prepareActivation(fileName, fullName);
+    if (module == nullptr) return 0;
+    standin::StandInHost host;
+    host.script.file.fullName = fullName;
+    host.script.panel.sliderValue = detail;
+    if (host.run(*module) != 0) return 0;
+    return host.scene.points.size();
+}
+
+#else
+
+bool hasHostActivation() { return false; }
+
+std::size_t runStandInActivation(const char*, int) { return 0; }
+
+std::size_t runHostActivation(const char*, int, bool) { return 0; }
+
+#endif

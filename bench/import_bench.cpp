@@ -1,0 +1,418 @@
+// Import speed against the machine's own floors: for each document, in one process and side by
+// side, a memchr pass and a byte loop (the byte floor), every number converted with from_chars
+// (the number floor), parseSvgText at two tolerances, and a whole activation through the
+// stand-in host when it is built; then peak memory and growth from 1x to 8x copies.
+#include <unistd.h>
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <cstdint>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "bench/documents.h"
+#include "bench/host_activation.h"
+#include "svg/parse_context.h"
+#include "svg/text.h"
+
+namespace {
+
+struct Options {
+    double scale = 1.0;
+    int runs = 5;
+    std::string icons = "/usr/share/icons";
+    bool growth = true;
+    std::string only;
+    bool parseOnly = false;  // for profilers: nothing but parseSvgText, runs times
+    std::size_t iconLimit = SIZE_MAX;
+};
+
+// One benchmark input: a generated document or a set of real files measured as one.
+struct DocumentSet {
+    std::string name;
+    std::vector<std::string> texts;
+    std::vector<std::string> files;  // the same texts on disk, for the whole-file measurements
+    std::size_t bytes = 0;
+};
+
+struct ParseCount {
+    std::size_t records = 0;
+    std::size_t points = 0;
+};
+
+double now() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+template <typename Work>
+double medianSeconds(int runs, Work work) {
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        double start = now();
+        work();
+        times.push_back(now() - start);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+volatile std::size_t sink;  // keeps the floors' results alive
+
+// The byte floor: one memchr pass for "<".
+std::size_t countOpenings(const std::string& text) {
+    std::size_t count = 0;
+    const char* p = text.data();
+    const char* end = p + text.size();
+    while ((p = static_cast<const char*>(std::memchr(p, '<', static_cast<std::size_t>(end - p)))) != nullptr) {
+        ++count;
+        ++p;
+    }
+    return count;
+}
+
+// The byte floor: one pass that looks at every byte.
+std::size_t countBlanks(const std::string& text) {
+    std::size_t count = 0;
+    for (unsigned char c : text) count += isBlank(c) ? 1u : 0u;
+    return count;
+}
+
+// The number floor: find every number and convert it with from_chars.
+std::size_t convertAllNumbers(const std::string& text, double* total) {
+    std::size_t count = 0;
+    double sum = 0.0;
+    const char* p = text.data();
+    const char* end = p + text.size();
+    while (p < end) {
+        unsigned char c = static_cast<unsigned char>(*p);
+        if (!isNumberChar(c) || c == 'e' || c == 'E') {
+            ++p;
+            continue;
+        }
+        if (c == '+') ++p;
+        double value = 0.0;
+        auto result = std::from_chars(p, end, value);
+        if (result.ptr == p) {
+            ++p;
+            continue;
+        }
+        sum += value;
+        ++count;
+        p = result.ptr;
+    }
+    *total = sum;
+    return count;
+}
+
+// All texts of a set, each NUL-terminated, in one arena that each run refreshes.
+class TextArena {
+public:
+    explicit TextArena(const DocumentSet& set) {
+        for (const std::string& text : set.texts) {
+            offsets.push_back(pristine.size());
+            pristine.insert(pristine.end(), text.begin(), text.end());
+            pristine.push_back('\0');
+        }
+        working = pristine;
+    }
+    void refresh() { std::memcpy(working.data(), pristine.data(), pristine.size()); }
+    std::size_t count() const { return offsets.size(); }
+    char* text(std::size_t i) { return working.data() + offsets[i]; }
+
+private:
+    std::vector<char> pristine, working;
+    std::vector<std::size_t> offsets;
+};
+
+ParseCount countList(PathList list) {
+    ParseCount count;
+    for (PathRecord* r = list; r != nullptr; r = r->next) {
+        ++count.records;
+        count.points += static_cast<std::size_t>(r->pointCount);
+    }
+    return count;
+}
+
+// The median time of parseSvgText over fresh copies of the set, and what it produced.
+double timeParse(const DocumentSet& set, float tolerance, int runs, ParseCount* produced) {
+    TextArena arena(set);
+    std::vector<double> times;
+    for (int run = 0; run < runs; ++run) {
+        arena.refresh();
+        ParseCount total;
+        double start = now();
+        for (std::size_t i = 0; i < arena.count(); ++i) {
+            PathList list = parseSvgText(arena.text(i), tolerance);
+            ParseCount one = countList(list);
+            total.records += one.records;
+            total.points += one.points;
+            freePathList(list);
+        }
+        times.push_back(now() - start);
+        *produced = total;
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+// Resident-set figures of this process from /proc, in bytes.
+std::size_t statusBytes(const char* field) {
+    FILE* status = std::fopen("/proc/self/status", "r");
+    if (status == nullptr) return 0;
+    char line[256];
+    std::size_t kib = 0;
+    std::size_t length = std::strlen(field);
+    while (std::fgets(line, sizeof line, status) != nullptr) {
+        if (std::strncmp(line, field, length) == 0) kib = static_cast<std::size_t>(std::strtoull(line + length + 1, nullptr, 10));
+    }
+    std::fclose(status);
+    return kib * 1024;
+}
+
+// In a fresh process: import the file once and print the peak memory it added and its points.
+int probeMemory(const char* fileName, float tolerance) {
+    bool throughHost = hasHostActivation();  // loads the module before the baseline
+    std::size_t before = statusBytes("VmRSS");
+    std::size_t points = 0;
+    if (throughHost) {
+        points = runHostActivation(fileName, static_cast<int>(1.0f / tolerance + 0.5f), false);
+    } else {
+        PathList list = parseSvgFile(fileName, tolerance);
+        points = countList(list).points;
+        freePathList(list);
+    }
+    std::size_t peak = statusBytes("VmHWM");
+    std::printf("%zu %zu\n", peak > before ? peak - before : 0, points);
+    return 0;
+}
+
+// Peak memory added by importing each file of the set, each in a fresh process; the largest.
+std::size_t measurePeak(const DocumentSet& set, float tolerance, std::size_t* points) {
+    std::size_t largest = 0;
+    *points = 0;
+    char self[4096];
+    ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length <= 0) return 0;
+    self[length] = '\0';
+    for (const std::string& file : set.files) {
+        std::string command = std::string("'") + self + "' --probe-memory '" + file + "' " +
+                              std::to_string(tolerance);
+        FILE* pipe = popen(command.c_str(), "r");
+        if (pipe == nullptr) continue;
+        std::size_t peak = 0, count = 0;
+        if (std::fscanf(pipe, "%zu %zu", &peak, &count) == 2) {
+            largest = std::max(largest, peak);
+            *points = std::max(*points, count);
+        }
+        pclose(pipe);
+    }
+    return largest;
+}
+
+double megabytes(std::size_t bytes) { return static_cast<double>(bytes) / (1024.0 * 1024.0); }
+
+void printHeader() {
+    std::printf(
+        "| document | MB | memchr MB/s | byte loop MB/s | from_chars MB/s | Mnum/s | "
+        "parse 0.1 MB/s | Mpts/s | parse/floor | parse 0.001 MB/s | Mpts/s | "
+        "activation MB/s | activation/parse | stand-in host MB/s | peak MiB | budget MiB |\n"
+        "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
+}
+
+void measureSet(const DocumentSet& set, const Options& options) {
+    int runs = options.runs;
+    if (options.parseOnly) {
+        ParseCount produced;
+        double seconds = timeParse(set, 0.1f, runs, &produced);
+        std::printf("| %s | parse only: %.0f MB/s, %.1f Mpts/s |\n", set.name.c_str(),
+                    megabytes(set.bytes) / seconds, static_cast<double>(produced.points) / seconds / 1e6);
+        return;
+    }
+    double mb = megabytes(set.bytes);
+    std::size_t numbers = 0;
+    double memchrTime = medianSeconds(runs, [&] {
+        std::size_t n = 0;
+        for (const std::string& t : set.texts) n += countOpenings(t);
+        sink = n;
+    });
+    double byteTime = medianSeconds(runs, [&] {
+        std::size_t n = 0;
+        for (const std::string& t : set.texts) n += countBlanks(t);
+        sink = n;
+    });
+    double floorTime = medianSeconds(runs, [&] {
+        std::size_t n = 0;
+        double total = 0.0;
+        for (const std::string& t : set.texts) {
+            double one = 0.0;
+            n += convertAllNumbers(t, &one);
+            total += one;
+        }
+        numbers = n;
+        sink = static_cast<std::size_t>(total) + n;
+    });
+    ParseCount coarse, fine;
+    double parseTime = timeParse(set, 0.1f, runs, &coarse);
+    double fineTime = timeParse(set, 0.001f, runs, &fine);
+    std::string activation = "-", activationRatio = "-", standIn = "-";
+    if (hasHostActivation()) {
+        double activationTime = medianSeconds(runs, [&] {
+            for (const std::string& file : set.files) sink = runHostActivation(file.c_str(), 10);
+        });
+        char cell[64];
+        std::snprintf(cell, sizeof cell, "%.0f", mb / activationTime);
+        activation = cell;
+        std::snprintf(cell, sizeof cell, "%.2f", activationTime / parseTime);
+        activationRatio = cell;
+        double standInTime = medianSeconds(1, [&] {
+            for (const std::string& file : set.files) sink = runStandInActivation(file.c_str(), 10);
+        });
+        std::snprintf(cell, sizeof cell, "%.0f", mb / standInTime);
+        standIn = cell;
+    }
+    std::size_t peakPoints = 0;
+    std::size_t peak = measurePeak(set, 0.1f, &peakPoints);
+    std::size_t largestFile = 0;
+    for (const std::string& t : set.texts) largestFile = std::max(largestFile, t.size());
+    double budget = megabytes(largestFile + 16 * peakPoints) + 16.0;
+    std::printf("| %s | %.1f | %.0f | %.0f | %.0f | %.1f | %.0f | %.1f | %.2f | %.0f | %.1f | %s | %s | %s | %.1f | %.1f |\n",
+                set.name.c_str(), mb, mb / memchrTime, mb / byteTime, mb / floorTime,
+                static_cast<double>(numbers) / floorTime / 1e6, mb / parseTime,
+                static_cast<double>(coarse.points) / parseTime / 1e6, floorTime / parseTime,
+                mb / fineTime, static_cast<double>(fine.points) / fineTime / 1e6,
+                activation.c_str(), activationRatio.c_str(), standIn.c_str(), megabytes(peak), budget);
+    std::fflush(stdout);
+}
+
+bool writeFile(const std::string& fileName, const std::string& text) {
+    FILE* out = std::fopen(fileName.c_str(), "wb");
+    if (out == nullptr) return false;
+    bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+    return std::fclose(out) == 0 && written;
+}
+
+DocumentSet generatedSet(const DocumentRecipe& recipe, double scale, int copies,
+                         const std::string& directory) {
+    DocumentSet set;
+    set.name = recipe.name;
+    auto size = static_cast<std::size_t>(static_cast<double>(recipe.defaultSize) * scale);
+    std::string text = generateDocument(recipe.kind, std::max<std::size_t>(size, 1));
+    if (copies > 1) {
+        text = repeatContent(text, copies);
+        set.name += " x" + std::to_string(copies);
+    }
+    std::string file = directory + "/" + recipe.name + "_" + std::to_string(copies) + ".svg";
+    writeFile(file, text);
+    set.bytes = text.size();
+    set.texts.push_back(std::move(text));
+    set.files.push_back(file);
+    return set;
+}
+
+// Time per MB and memory per MB of 8 copies against 1 copy of each generated document.
+void measureGrowth(const Options& options, const std::string& directory) {
+    // What an import costs whatever the document: measured on an empty one and left out.
+    DocumentSet empty;
+    empty.files.push_back(directory + "/empty.svg");
+    writeFile(empty.files[0], "<svg></svg>\n");
+    std::size_t unusedPoints = 0;
+    std::size_t fixedPeak = measurePeak(empty, 0.1f, &unusedPoints);
+    std::remove(empty.files[0].c_str());
+    std::printf("\nfixed cost of an import (empty document): %.1f MiB, left out of peak/MB\n",
+                megabytes(fixedPeak));
+    std::printf("\n| document | 1x ms/MB | 8x ms/MB | time growth | 1x peak/MB | 8x peak/MB | memory growth |\n"
+                "|---|---|---|---|---|---|---|\n");
+    for (const DocumentRecipe& recipe : documentRecipes) {
+        if (!options.only.empty() && options.only != recipe.name) continue;
+        double timePerMb[2], memoryPerMb[2];
+        int copies[2] = {1, 8};
+        for (int i = 0; i < 2; ++i) {
+            DocumentSet set = generatedSet(recipe, options.scale, copies[i], directory);
+            ParseCount produced;
+            double seconds = timeParse(set, 0.1f, options.runs, &produced);
+            std::size_t points = 0;
+            std::size_t peak = measurePeak(set, 0.1f, &points);
+            timePerMb[i] = seconds * 1000.0 / megabytes(set.bytes);
+            memoryPerMb[i] = megabytes(peak > fixedPeak ? peak - fixedPeak : 0) / megabytes(set.bytes);
+            std::remove(set.files[0].c_str());
+        }
+        std::printf("| %s | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f |\n", recipe.name, timePerMb[0],
+                    timePerMb[1], timePerMb[1] / timePerMb[0], memoryPerMb[0], memoryPerMb[1],
+                    memoryPerMb[1] / memoryPerMb[0]);
+        std::fflush(stdout);
+    }
+}
+
+int usage() {
+    std::fprintf(stderr,
+                 "usage: polyin_import_bench [--scale F] [--runs N] [--icons DIR|none] "
+                 "[--no-growth] [--only NAME] [--smoke] [--parse-only]\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 4 && std::strcmp(argv[1], "--probe-memory") == 0) {
+        return probeMemory(argv[2], std::strtof(argv[3], nullptr));
+    }
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        bool hasValue = i + 1 < argc;
+        if (arg == "--scale" && hasValue) {
+            options.scale = std::strtod(argv[++i], nullptr);
+        } else if (arg == "--runs" && hasValue) {
+            options.runs = std::max(1, std::atoi(argv[++i]));
+        } else if (arg == "--icons" && hasValue) {
+            options.icons = argv[++i];
+        } else if (arg == "--only" && hasValue) {
+            options.only = argv[++i];
+        } else if (arg == "--parse-only") {
+            options.parseOnly = true;
+            options.growth = false;
+        } else if (arg == "--no-growth") {
+            options.growth = false;
+        } else if (arg == "--smoke") {
+            options.scale = 0.005;
+            options.runs = 1;
+            options.iconLimit = 100;
+        } else {
+            return usage();
+        }
+    }
+    char directory[] = "/tmp/polyin_bench_XXXXXX";
+    if (mkdtemp(directory) == nullptr) return 1;
+    std::printf("module: %zu-bit, scale %.3f, median of %d runs, %s\n",
+                sizeof(void*) * 8, options.scale, options.runs,
+                hasHostActivation() ? "activation through the benchmark host" : "no stand-in host");
+    printHeader();
+    for (const DocumentRecipe& recipe : documentRecipes) {
+        if (!options.only.empty() && options.only != recipe.name) continue;
+        DocumentSet set = generatedSet(recipe, options.scale, 1, directory);
+        measureSet(set, options);
+        std::remove(set.files[0].c_str());
+    }
+    if (options.icons != "none" && (options.only.empty() || options.only == "icons")) {
+        DocumentSet icons;
+        icons.name = "icons";
+        for (const std::string& file : findSvgFiles(options.icons)) {
+            if (icons.texts.size() == options.iconLimit) break;
+            std::string text;
+            if (!readWholeFile(file, &text)) continue;
+            icons.bytes += text.size();
+            icons.texts.push_back(std::move(text));
+            icons.files.push_back(file);
+        }
+        icons.name += " (" + std::to_string(icons.texts.size()) + " files)";
+        if (!icons.texts.empty()) measureSet(icons, options);
+    }
+    if (options.growth) measureGrowth(options, directory);
+    rmdir(directory);
+    return 0;
+}
