@@ -1,11 +1,11 @@
 #include "svg/number.h"
 
 #include <charconv>
-#include <cmath>
+#include <clocale>
+#include <cstdlib>
+#include <locale.h>
 #include <cstdint>
 #include <cstring>
-#include <limits>
-#include <system_error>
 
 #include "svg/text.h"
 
@@ -31,21 +31,6 @@ constexpr double exactPowersOfTen[exactPowerLimit + 1] = {
     1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
     1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
-// The decimal order of the mantissa [begin, end) plus exponent: > 0 means at least 1.
-long decimalOrder(const char* begin, const char* end, long exponent) noexcept {
-    long order = 0;
-    const char* p = begin;
-    while (p < end && (*p == '0' || *p == '.')) {
-        if (*p == '.') {
-            for (++p; p < end && *p == '0'; ++p) --order;
-            return order + exponent;
-        }
-        ++p;
-    }
-    for (; p < end && isDigit(static_cast<unsigned char>(*p)); ++p) ++order;
-    return order + exponent;
-}
-
 long readExponent(const char* p, const char* end) noexcept {
     bool negative = false;
     if (*p == '+' || *p == '-') negative = *p++ == '-';
@@ -56,10 +41,22 @@ long readExponent(const char* p, const char* end) noexcept {
     return negative ? -exponent : exponent;
 }
 
-// Converts a mantissa with a "d"/"D" exponent, which from_chars does not know: the digits are
-// rewritten as <digits>e<exponent> in a bounded buffer.
-double convertWithForeignExponent(const char* begin, const char* mantissaEnd, const char* end,
-                                  std::chars_format format) noexcept {
+// The C library's correctly rounded conversion under the fixed "C" locale, which the C library
+// hands out without allocating. Overflow gives an infinity, underflow 0 or a subnormal. (The
+// C++ library's from_chars would link an exception pool into the module that leaks on every
+// unload, and its i386 build rounds some values twice.)
+double convertCanonical(const char* text) noexcept {
+    locale_t plain = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    if (plain == static_cast<locale_t>(nullptr)) return 0.0;
+    double value = strtod_l(text, nullptr, plain);
+    freelocale(plain);
+    return value;
+}
+
+// The slow, general conversion of the unsigned number [begin, end) whose mantissa ends at
+// mantissaEnd. The digits are rewritten as <digits>e<exponent> in a bounded buffer, so that a
+// number of any length, with an "e" or a "d" exponent, reaches the conversion whole.
+double convertGeneral(const char* begin, const char* mantissaEnd, const char* end) noexcept {
     char buffer[significantDigitLimit + 32];
     int length = 0;
     long shift = 0;  // decimal places the kept digits sit left of the written exponent
@@ -78,34 +75,13 @@ double convertWithForeignExponent(const char* begin, const char* mantissaEnd, co
     }
     if (length == 0) return 0.0;
     if (sticky) { buffer[length++] = '1'; --shift; }
-    long exponent = readExponent(mantissaEnd + 1, end) + shift;
+    long exponent = (end != mantissaEnd ? readExponent(mantissaEnd + 1, end) : 0) + shift;
     if (exponent > exponentLimit) exponent = exponentLimit;
     if (exponent < -exponentLimit) exponent = -exponentLimit;
     buffer[length++] = 'e';
-    auto written = std::to_chars(buffer + length, buffer + sizeof buffer, exponent);
-    double value = 0.0;
-    auto result = std::from_chars(buffer, written.ptr, value, format);
-    if (result.ec == std::errc::result_out_of_range) {
-        value = decimalOrder(buffer, buffer + length - 1, exponent) > 0
-                    ? std::numeric_limits<double>::infinity() : 0.0;
-    }
-    return value;
-}
-
-// The slow, general conversion of the number [begin, end) whose mantissa ends at mantissaEnd:
-// from_chars for "e" exponents, a rewrite for "d" ones, and the range rules on overflow.
-double convertGeneral(const char* begin, const char* mantissaEnd, const char* end) noexcept {
-    if (end != mantissaEnd && (*mantissaEnd == 'd' || *mantissaEnd == 'D')) {
-        return convertWithForeignExponent(begin, mantissaEnd, end, std::chars_format::general);
-    }
-    double result = 0.0;
-    auto converted = std::from_chars(begin, end, result, std::chars_format::general);
-    if (converted.ec == std::errc::result_out_of_range) {
-        long exponent = end != mantissaEnd ? readExponent(mantissaEnd + 1, end) : 0;
-        result = decimalOrder(begin, mantissaEnd, exponent) > 0
-                     ? std::numeric_limits<double>::infinity() : 0.0;
-    }
-    return result;
+    auto written = std::to_chars(buffer + length, buffer + sizeof buffer - 1, exponent);
+    *written.ptr = '\0';
+    return convertCanonical(buffer);
 }
 
 // The mantissa of a number as it was scanned: every digit in one integer when there are few.
@@ -163,8 +139,7 @@ inline const char* scanExponentDigits(const char* p, long& exponent) noexcept {
 // The value of digits x 10^exponent when one multiplication or division gives it exactly
 // rounded: both operands are then exact doubles. Larger powers are first moved into the
 // integer while it stays exact. False when the general path must decide. Every case of this
-// kind is settled here, in SSE2 double arithmetic on both modules: the i386 from_chars rounds
-// some of them twice, through x87 extended precision.
+// kind is settled here, in SSE2 double arithmetic identical on both modules.
 inline bool convertExactly(const ScannedDigits& digits, long exponent, double& result) noexcept {
     if (!hasExactMantissa(digits)) return false;
     if (digits.mantissa == 0) {
