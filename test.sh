@@ -6,18 +6,9 @@ ROOT=$(pwd)
 JOBS=$(nproc 2>/dev/null || echo 2)
 
 # Debian packages the build and the tests need; installed only when missing.
-PACKAGES="cmake make g++ g++-multilib googletest binutils file libcli11-dev libcairo2-dev librsvg2-dev"
-missing=""
-for package in $PACKAGES; do
-  dpkg -s "$package" >/dev/null 2>&1 || missing="$missing $package"
-done
-if [ -n "$missing" ]; then
-  echo "== installing:$missing"
-  if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
-  $SUDO apt-get install -y $missing >/dev/null 2>&1 ||
-    { $SUDO apt-get update >/dev/null 2>&1 && $SUDO apt-get install -y $missing >/dev/null; } ||
-    { echo "could not install:$missing"; exit 1; }
-fi
+. "$ROOT/cmake/ensure_packages.sh"
+ensure_packages cmake make g++ g++-multilib googletest binutils libcli11-dev libcairo2-dev librsvg2-dev ||
+  exit 1
 
 failures=0
 passed_total=0
