@@ -1,18 +1,172 @@
 #include "svg/attributes.h"
 
+#include <cstring>
+
 #include "svg/number.h"
 #include "svg/text.h"
+#include "svg/transform_list.h"
 
-void applyAttributes(ParserState&, AttrList) noexcept {}
+namespace {
 
-bool applyPresentationAttribute(ParserState&, const char*, const char*) noexcept { return false; }
+using AttributeHandler = void (*)(ParserState& state, const char* value) noexcept;
 
-void applyStyleDeclarations(ParserState&, const char*) noexcept {}
+struct PresentationName {
+    const char* name;
+    AttributeHandler apply;
+};
 
-void applyDeclaration(ParserState&, const char*, const char*) noexcept {}
+// "none" switches the paint off and keeps the inherited colour; anything else is a colour.
+void applyPaint(const char* value, std::uint8_t& hasPaint, std::uint32_t& color) noexcept {
+    if (std::strcmp(value, "none") == 0) {
+        hasPaint = 0;
+        return;
+    }
+    hasPaint = 1;
+    color = parseColor(value);
+}
 
-std::uint32_t parseColor(const char*) noexcept { return 0; }
+void applyStyle(ParserState& state, const char* value) noexcept {
+    applyStyleDeclarations(state, value);
+}
+
+void applyDisplay(ParserState&, const char*) noexcept {}
+
+void applyFill(ParserState& state, const char* value) noexcept {
+    StyleFrame& frame = currentStyle(state);
+    applyPaint(value, frame.hasFill, frame.fillColor);
+}
+
+void applyFillOpacity(ParserState& state, const char* value) noexcept {
+    currentStyle(state).fillOpacity = parseNumber(value);
+}
+
+void applyStroke(ParserState& state, const char* value) noexcept {
+    StyleFrame& frame = currentStyle(state);
+    applyPaint(value, frame.hasStroke, frame.strokeColor);
+}
+
+void applyStrokeWidth(ParserState& state, const char* value) noexcept {
+    currentStyle(state).strokeWidth = parseNumber(value);
+}
+
+void applyStrokeOpacity(ParserState& state, const char* value) noexcept {
+    currentStyle(state).strokeOpacity = parseNumber(value);
+}
+
+void applyTransform(ParserState& state, const char* value) noexcept {
+    applyTransformList(state, value);
+}
+
+constexpr PresentationName presentationNames[] = {
+    {"style", applyStyle},
+    {"display", applyDisplay},
+    {"fill", applyFill},
+    {"fill-opacity", applyFillOpacity},
+    {"stroke", applyStroke},
+    {"stroke-width", applyStrokeWidth},
+    {"stroke-opacity", applyStrokeOpacity},
+    {"transform", applyTransform},
+};
+
+bool isHexDigit(unsigned char c) noexcept {
+    return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+std::uint32_t hexDigitValue(unsigned char c) noexcept {
+    if (isDigit(c)) return static_cast<std::uint32_t>(c - '0');
+    if (c >= 'a' && c <= 'f') return static_cast<std::uint32_t>(c - 'a' + 10);
+    return static_cast<std::uint32_t>(c - 'A' + 10);
+}
+
+// The end of [begin, end) without its trailing blanks.
+const char* trimTrailingBlanks(const char* begin, const char* end) noexcept {
+    while (end > begin && isBlank(static_cast<unsigned char>(end[-1]))) --end;
+    return end;
+}
+
+// Copies [begin, end) into a declaration buffer, keeping at most its first 511 characters.
+void copyBounded(char* buffer, const char* begin, const char* end) noexcept {
+    std::ptrdiff_t length = end - begin;
+    if (length > declarationBufferSize - 1) length = declarationBufferSize - 1;
+    if (length > 0) std::memcpy(buffer, begin, static_cast<std::size_t>(length));
+    buffer[length > 0 ? length : 0] = '\0';
+}
+
+}  // namespace
+
+void applyAttributes(ParserState& state, AttrList attributes) noexcept {
+    if (attributes == nullptr) return;
+    for (AttrList pair = attributes; pair[0] != nullptr; pair += 2) {
+        if (pair[1] == nullptr) continue;  // a name without a value changes nothing
+        if (std::strcmp(pair[0], "style") == 0) {
+            applyStyleDeclarations(state, pair[1]);
+        } else {
+            applyPresentationAttribute(state, pair[0], pair[1]);
+        }
+    }
+}
+
+bool applyPresentationAttribute(ParserState& state, const char* name, const char* value) noexcept {
+    if (name == nullptr) return false;
+    for (const PresentationName& entry : presentationNames) {
+        if (std::strcmp(name, entry.name) == 0) {
+            if (value != nullptr) entry.apply(state, value);
+            return true;
+        }
+    }
+    return false;
+}
+
+void applyStyleDeclarations(ParserState& state, const char* text) noexcept {
+    if (text == nullptr) return;
+    const char* p = text;
+    while (*p != '\0') {
+        const char* begin = skipBlanks(p);
+        p = begin;
+        while (*p != '\0' && *p != ';') ++p;  // the first ";" ends it, even inside a value
+        applyDeclaration(state, begin, trimTrailingBlanks(begin, p));
+        if (*p == ';') ++p;
+    }
+}
+
+void applyDeclaration(ParserState& state, const char* begin, const char* end) noexcept {
+    char name[declarationBufferSize];
+    char value[declarationBufferSize];
+    const char* colon = begin;
+    while (colon < end && *colon != ':') ++colon;
+    const char* valueBegin = end;
+    if (colon < end) {
+        valueBegin = colon + 1;
+        while (valueBegin < end &&
+               (*valueBegin == ':' || isBlank(static_cast<unsigned char>(*valueBegin)))) {
+            ++valueBegin;
+        }
+    }
+    copyBounded(name, begin, trimTrailingBlanks(begin, colon));
+    copyBounded(value, valueBegin, end);
+    applyPresentationAttribute(state, name, value);
+}
+
+std::uint32_t parseColor(const char* text) noexcept {
+    if (text == nullptr) return 0;
+    const char* p = text;
+    while (*p == ' ') ++p;  // only spaces: a tab before "#" makes the value unreadable
+    if (*p != '#') return 0;
+    p = skipBlanks(p + 1);
+    bool negative = false;
+    if (*p == '+' || *p == '-') negative = *p++ == '-';
+    // A "0x" not followed by a digit is the digit 0 and a letter.
+    if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X') && isHexDigit(static_cast<unsigned char>(p[2]))) {
+        p += 2;
+    }
+    std::uint32_t value = 0;
+    for (; isHexDigit(static_cast<unsigned char>(*p)); ++p) {
+        value = (value << 4) | hexDigitValue(static_cast<unsigned char>(*p));  // wraps modulo 2^32
+    }
+    return negative ? 0u - value : value;
+}
 
 float parseNumber(const char* text) noexcept {
+    if (text == nullptr) return 0.0f;
     return static_cast<float>(readDecimal(skipBlanks(text)));
 }
