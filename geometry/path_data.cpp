@@ -1,8 +1,238 @@
 #include "geometry/path_data.h"
 
-void parsePathData(ParserState&, AttrList) noexcept {}
+#include <cstdint>
+#include <cstring>
+
+#include "geometry/flatten.h"
+#include "svg/attributes.h"
+#include "svg/number.h"
+#include "svg/text.h"
+
+namespace {
+
+// Which kind of step ran last: a smooth curve reflects only after a curve of its own kind.
+enum class StepKind : std::uint8_t { other, cubic, quadratic };
+
+// The working values of one path element; they carry over from one "d" value to the next.
+struct PathCursor {
+    float x, y;                // current point
+    float controlX, controlY;  // last control point, reflected by the smooth curves
+    float startX, startY;      // where a close letter returns to
+    char command;              // 0 before the first command letter: no step
+    int arity;
+    float held[heldNumberLimit];
+    int heldCount;
+    std::uint8_t closed;
+    bool awaitsSubpathStart;   // the next move-to step gives the subpath's first point
+    StepKind lastStep;
+};
+
+bool isPathSeparator(unsigned char c) noexcept { return isBlank(c) || c == ','; }
+
+bool isSign(char c) noexcept { return c == '+' || c == '-'; }
+
+bool isLowerLetter(char c) noexcept { return c >= 'a' && c <= 'z'; }
+
+char toLowerLetter(char c) noexcept {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+void emitSubpath(ParserState& state, std::uint8_t closed) noexcept {
+    if (state.pointCount > 0) emitPath(state, closed);
+}
+
+// Move-to letter: the open subpath so far is finished; the next one starts at the next pair.
+void startSubpath(ParserState& state, PathCursor& cursor) noexcept {
+    emitSubpath(state, cursor.closed);
+    resetPoints(state);
+    cursor.closed = 0;
+    cursor.heldCount = 0;
+    cursor.startX = cursor.x;
+    cursor.startY = cursor.y;
+    cursor.awaitsSubpathStart = true;
+}
+
+// Close letter: the subpath is emitted closed and drawing goes on from its start.
+void closeSubpath(ParserState& state, PathCursor& cursor) noexcept {
+    cursor.closed = 1;
+    emitSubpath(state, cursor.closed);
+    resetPoints(state);
+    cursor.closed = 0;
+    cursor.heldCount = 0;
+    cursor.x = cursor.startX;
+    cursor.y = cursor.startY;
+    cursor.lastStep = StepKind::other;
+}
+
+void readCommand(ParserState& state, PathCursor& cursor, char command) noexcept {
+    cursor.command = command;
+    cursor.arity = pathCommandArity(command);
+    if (command == 'M' || command == 'm') {
+        startSubpath(state, cursor);
+    } else if (command == 'Z' || command == 'z') {
+        closeSubpath(state, cursor);
+    }
+}
+
+// A smooth cubic that does not follow a cubic takes the current point as first control point,
+// which is the plain cubic with that control point (x + -0 is x for every x).
+void runUnchainedSmoothCubic(ParserState& state, PathCursor& c, bool relative) noexcept {
+    const float lead[6] = {relative ? -0.0f : c.x, relative ? -0.0f : c.y,
+                           c.held[0], c.held[1], c.held[2], c.held[3]};
+    pathCubicTo(state, c.x, c.y, c.controlX, c.controlY, lead, relative);
+}
+
+// Likewise a smooth quadratic that does not follow a quadratic.
+void runUnchainedSmoothQuadratic(ParserState& state, PathCursor& c, bool relative) noexcept {
+    const float lead[4] = {relative ? -0.0f : c.x, relative ? -0.0f : c.y, c.held[0], c.held[1]};
+    pathQuadraticTo(state, c.x, c.y, c.controlX, c.controlY, lead, relative);
+}
+
+// Runs the current command's step on the held numbers.
+void runStep(ParserState& state, PathCursor& c) noexcept {
+    const bool relative = isLowerLetter(c.command);
+    StepKind kind = StepKind::other;
+    switch (toLowerLetter(c.command)) {
+    case 'm':
+        pathLineTo(state, c.x, c.y, c.held, relative);
+        if (c.awaitsSubpathStart) {
+            c.startX = c.x;
+            c.startY = c.y;
+            c.awaitsSubpathStart = false;
+        }
+        break;
+    case 'l': pathLineTo(state, c.x, c.y, c.held, relative); break;
+    case 'h': pathHorizontalTo(state, c.x, c.y, c.held, relative); break;
+    case 'v': pathVerticalTo(state, c.x, c.y, c.held, relative); break;
+    case 'c':
+        pathCubicTo(state, c.x, c.y, c.controlX, c.controlY, c.held, relative);
+        kind = StepKind::cubic;
+        break;
+    case 's':
+        if (c.lastStep == StepKind::cubic) {
+            pathSmoothCubicTo(state, c.x, c.y, c.controlX, c.controlY, c.held, relative);
+        } else {
+            runUnchainedSmoothCubic(state, c, relative);
+        }
+        kind = StepKind::cubic;
+        break;
+    case 'q':
+        pathQuadraticTo(state, c.x, c.y, c.controlX, c.controlY, c.held, relative);
+        kind = StepKind::quadratic;
+        break;
+    case 't':
+        if (c.lastStep == StepKind::quadratic) {
+            pathSmoothQuadraticTo(state, c.x, c.y, c.controlX, c.controlY, c.held, relative);
+        } else {
+            runUnchainedSmoothQuadratic(state, c, relative);
+        }
+        kind = StepKind::quadratic;
+        break;
+    default:  // arcs and letters without a step: the last two held numbers, absolute
+        if (c.heldCount >= 2) {
+            c.x = c.held[c.heldCount - 2];
+            c.y = c.held[c.heldCount - 1];
+        }
+        break;
+    }
+    c.lastStep = kind;
+}
+
+void readNumber(ParserState& state, PathCursor& cursor, const char* token) noexcept {
+    if (cursor.heldCount < heldNumberLimit) {
+        cursor.held[cursor.heldCount] = static_cast<float>(readDecimal(token));
+        cursor.heldCount += 1;
+    }
+    if (cursor.heldCount >= cursor.arity) {
+        runStep(state, cursor);
+        cursor.heldCount = 0;  // the command stays current: further numbers repeat it
+    }
+}
+
+// Draws one "d" value: one record per subpath, the last one emitted open.
+void interpretPathData(ParserState& state, PathCursor& cursor, const char* text) noexcept {
+    resetPoints(state);
+    cursor.closed = 0;
+    cursor.heldCount = 0;
+    cursor.startX = 0.0f;
+    cursor.startY = 0.0f;
+    char token[pathTokenSize];
+    const char* p = text;
+    while (*p != '\0') {
+        p = nextPathToken(p, token);
+        if (token[0] == '\0') break;
+        if (isNumberChar(static_cast<unsigned char>(token[0]))) {
+            readNumber(state, cursor, token);
+        } else {
+            readCommand(state, cursor, token[0]);
+        }
+    }
+    emitSubpath(state, cursor.closed);
+}
+
+}  // namespace
+
+void parsePathData(ParserState& state, AttrList attributes) noexcept {
+    PathCursor cursor{};  // both points at (0, 0), no command yet
+    for (AttrList pair = attributes; pair[0] != nullptr; pair += 2) {
+        if (pair[1] == nullptr) continue;  // a name without a value changes nothing
+        if (std::strcmp(pair[0], "d") == 0) {
+            interpretPathData(state, cursor, pair[1]);
+        } else {
+            const char* const single[] = {pair[0], pair[1], nullptr, nullptr};
+            applyAttributes(state, single);
+        }
+    }
+}
 
 const char* nextPathToken(const char* text, char* token) noexcept {
     token[0] = '\0';
-    return text;
+    const char* p = text;
+    while (isPathSeparator(static_cast<unsigned char>(*p))) ++p;
+    if (*p == '\0') return p;
+    if (!isNumberChar(static_cast<unsigned char>(*p))) {
+        token[0] = *p;
+        token[1] = '\0';
+        return p + 1;
+    }
+    int length = 0;
+    // characters beyond the buffer are consumed and dropped
+    for (; isSign(*p); ++p) {
+        if (length < pathTokenSize - 1) token[length++] = *p;
+    }
+    for (; isNumberChar(static_cast<unsigned char>(*p)) && !isSign(*p); ++p) {
+        if (length < pathTokenSize - 1) token[length++] = *p;
+    }
+    token[length] = '\0';
+    return p;
+}
+
+int pathCommandArity(char command) noexcept {
+    switch (toLowerLetter(command)) {
+    case 'a': return 7;
+    case 'c': return 6;
+    case 'q': case 's': return 4;
+    case 'l': case 'm': case 't': return 2;
+    case 'h': case 'v': return 1;
+    default: return 0;
+    }
+}
+
+void pathLineTo(ParserState& state, float& x, float& y, const float* held,
+                bool relative) noexcept {
+    x = relative ? x + held[0] : held[0];
+    y = relative ? y + held[1] : held[1];
+    appendPoint(state, x, y);
+}
+
+void pathHorizontalTo(ParserState& state, float& x, float& y, const float* held,
+                      bool relative) noexcept {
+    x = relative ? x + held[0] : held[0];
+    appendPoint(state, x, y);
+}
+
+void pathVerticalTo(ParserState& state, float& x, float& y, const float* held,
+                    bool relative) noexcept {
+    y = relative ? y + held[0] : held[0];
+    appendPoint(state, x, y);
 }

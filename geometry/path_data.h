@@ -5,10 +5,24 @@
 
 // A path token keeps at most pathTokenSize - 1 characters and a NUL.
 constexpr int pathTokenSize = 64;
+// At most this many numbers wait for a step; later ones are dropped until the step runs.
+constexpr int heldNumberLimit = 10;
 
+// Applies a path element's attributes in order and draws each "d" value as it comes, so the
+// attributes after "d" reach no output.
 void parsePathData(ParserState& state, AttrList attributes) noexcept;
 
 // Splits path data and point lists: skips blanks and commas, then takes one command character
 // or one number (signs first, then digits, ".", "e", "E"). Returns the position after the
 // token, or the NUL's position with an empty token when only separators were left.
 const char* nextPathToken(const char* text, char* token) noexcept;
+
+// How many numbers one step of the command letter takes; 0 for letters without a step.
+int pathCommandArity(char command) noexcept;
+
+// The straight steps: move (x, y), the current point, and append it.
+void pathLineTo(ParserState& state, float& x, float& y, const float* held, bool relative) noexcept;
+void pathHorizontalTo(ParserState& state, float& x, float& y, const float* held,
+                      bool relative) noexcept;
+void pathVerticalTo(ParserState& state, float& x, float& y, const float* held,
+                    bool relative) noexcept;

@@ -1,6 +1,127 @@
 #include "svg/shapes.h"
 
-void readRect(ParserState&, AttrList) noexcept {}
-void readCircle(ParserState&, AttrList) noexcept {}
-void readLine(ParserState&, AttrList) noexcept {}
-void readPolyPoints(ParserState&, AttrList, std::uint8_t) noexcept {}
+#include <cmath>
+#include <cstring>
+
+#include "geometry/path_data.h"
+#include "svg/attributes.h"
+#include "svg/number.h"
+
+namespace {
+
+constexpr double twoPi = 6.283185307179586;
+constexpr float twoPiFloat = 6.2831855f;
+
+// Offers every attribute with a value to the frame first; the others go to readGeometry.
+template <typename GeometryReader>
+void walkAttributes(ParserState& state, AttrList attributes, GeometryReader readGeometry) noexcept {
+    for (AttrList pair = attributes; pair[0] != nullptr; pair += 2) {
+        if (pair[1] == nullptr) continue;  // a name without a value changes nothing
+        if (applyPresentationAttribute(state, pair[0], pair[1])) continue;
+        readGeometry(pair[0], pair[1]);
+    }
+}
+
+// Reads the numbers named in names into values (0 when absent; the last occurrence wins).
+template <int count>
+void readGeometryNumbers(ParserState& state, AttrList attributes,
+                         const char* const (&names)[count], float (&values)[count]) noexcept {
+    for (float& value : values) value = 0.0f;
+    walkAttributes(state, attributes, [&](const char* name, const char* value) noexcept {
+        for (int i = 0; i < count; ++i) {
+            if (std::strcmp(name, names[i]) == 0) values[i] = parseNumber(value);
+        }
+    });
+}
+
+// Appends the pairs of one "points" value; a number left without partner is dropped.
+void appendPointList(ParserState& state, const char* text) noexcept {
+    char token[pathTokenSize];
+    float pendingX = 0.0f;
+    bool hasPending = false;
+    const char* p = text;
+    while (*p != '\0') {
+        p = nextPathToken(p, token);
+        if (token[0] == '\0') break;
+        const float number = static_cast<float>(readDecimal(token));  // a stray letter reads 0
+        if (hasPending) {
+            appendPoint(state, pendingX, number);
+        } else {
+            pendingX = number;
+        }
+        hasPending = !hasPending;
+    }
+}
+
+// The count again in double precision, for a radius so large that r + tolerance == r in float.
+std::int32_t wideSegmentCount(float r, float tolerance) noexcept {
+    const double wideR = static_cast<double>(r);
+    const double k = twoPi / (2.0 * std::acos(wideR / (wideR + static_cast<double>(tolerance))));
+    const double n = std::ceil(k);
+    if (!(n > 0.0)) return 0;
+    return n >= static_cast<double>(circleSegmentLimit) ? circleSegmentLimit
+                                                        : static_cast<std::int32_t>(n);
+}
+
+}  // namespace
+
+std::int32_t circleSegmentCount(float r, float tolerance) noexcept {
+    if (!std::isfinite(r)) return 0;
+    const float q = r / (r + tolerance);
+    if (q == 1.0f) return wideSegmentCount(r, tolerance);
+    const float w = std::acos(q) * 2.0f;
+    const float k = static_cast<float>(twoPi / static_cast<double>(w));
+    const float n = std::ceil(k);
+    if (!(n > 0.0f)) return 0;
+    return n >= static_cast<float>(circleSegmentLimit) ? circleSegmentLimit
+                                                       : static_cast<std::int32_t>(n);
+}
+
+void readRect(ParserState& state, AttrList attributes) noexcept {
+    static constexpr const char* names[] = {"x", "y", "width", "height"};
+    float v[4];
+    readGeometryNumbers(state, attributes, names, v);
+    const float x = v[0], y = v[1], width = v[2], height = v[3];
+    if (width == 0.0f || height == 0.0f) return;
+    resetPoints(state);
+    appendPoint(state, x, y);
+    appendPoint(state, x + width, y);
+    appendPoint(state, x + width, y + height);
+    appendPoint(state, x, y + height);
+    emitPath(state, 1);
+}
+
+void readCircle(ParserState& state, AttrList attributes) noexcept {
+    static constexpr const char* names[] = {"cx", "cy", "r"};
+    float v[3];
+    readGeometryNumbers(state, attributes, names, v);
+    const float cx = v[0], cy = v[1], r = std::fabs(v[2]);
+    if (r == 0.0f) return;
+    const std::int32_t n = circleSegmentCount(r, state.tolerance);
+    if (n <= 0) return;
+    resetPoints(state);
+    const float step = twoPiFloat / static_cast<float>(n);
+    for (std::int32_t i = 0; i < n; ++i) {
+        const float a = static_cast<float>(i) * step;
+        appendPoint(state, cx + std::cos(a) * r, cy + std::sin(a) * r);
+    }
+    emitPath(state, 1);
+}
+
+void readLine(ParserState& state, AttrList attributes) noexcept {
+    static constexpr const char* names[] = {"x1", "y1", "x2", "y2"};
+    float v[4];
+    readGeometryNumbers(state, attributes, names, v);
+    resetPoints(state);
+    appendPoint(state, v[0], v[1]);
+    appendPoint(state, v[2], v[3]);
+    emitPath(state, 0);
+}
+
+void readPolyPoints(ParserState& state, AttrList attributes, std::uint8_t closed) noexcept {
+    resetPoints(state);
+    walkAttributes(state, attributes, [&](const char* name, const char* value) noexcept {
+        if (std::strcmp(name, "points") == 0) appendPointList(state, value);
+    });
+    emitPath(state, closed);
+}

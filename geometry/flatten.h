@@ -1,0 +1,35 @@
+// Flattening of cubic and quadratic Bezier segments into points of the point buffer.
+#pragma once
+
+#include "svg/parse_context.h"
+
+// A subdivision call deeper than this returns at once, so a curve nests at most 14 calls.
+constexpr int subdivisionDepthLimit = 12;
+
+// The four curve steps of path data. (x, y) is the current point and (controlX, controlY) the
+// last control point, both updated in place; held holds the step's numbers in arrival order;
+// relative adds the current point to every pair. The start point is never appended.
+void pathCubicTo(ParserState& state, float& x, float& y, float& controlX, float& controlY,
+                 const float* held, bool relative) noexcept;
+void pathSmoothCubicTo(ParserState& state, float& x, float& y, float& controlX, float& controlY,
+                       const float* held, bool relative) noexcept;
+void pathQuadraticTo(ParserState& state, float& x, float& y, float& controlX, float& controlY,
+                     const float* held, bool relative) noexcept;
+void pathSmoothQuadraticTo(ParserState& state, float& x, float& y, float& controlX,
+                           float& controlY, const float* held, bool relative) noexcept;
+
+// Appends the accepted split points of the curve, then its end point.
+void flattenCubic(ParserState& state, float x0, float y0, float x1, float y1, float x2, float y2,
+                  float x3, float y3) noexcept;
+void flattenQuadratic(ParserState& state, float x0, float y0, float x1, float y1, float x2,
+                      float y2) noexcept;
+
+// Midpoint subdivision of one piece; depth is 0 at the top call.
+void subdivideCubic(ParserState& state, float x0, float y0, float x1, float y1, float x2,
+                    float y2, float x3, float y3, int depth) noexcept;
+void subdivideQuadratic(ParserState& state, float x0, float y0, float x1, float y1, float x2,
+                        float y2, int depth) noexcept;
+
+// Squared distance from P to the segment from A to B.
+float segmentDistanceSquared(float px, float py, float ax, float ay, float bx,
+                             float by) noexcept;
