@@ -1,14 +1,25 @@
-// Placeholder export until the host command lands: the record the host looks for.
-#include <cstdint>
+// The module's one exported record: what the host reads to start the module and find its command.
+#include "plugin/activate.h"
+#include "plugin/host_api.h"
 
-#define POLYIN_EXPORT __attribute__((visibility("default")))
+namespace {
+
+// The token tells the host the module is ready; it is never read through.
+void* moduleStartup() noexcept { return reinterpret_cast<void*>(std::uintptr_t{4}); }
+
+// Nothing to release: runs keep no host resources between them.
+void moduleShutdown(void*) noexcept {}
+
+const ServerEntry serverList[] = {
+    {"CommandSequence", "kelto_outlines", activateImport, nullptr},
+    {nullptr, nullptr, nullptr, nullptr},
+};
+
+}  // namespace
 
 extern "C" {
-struct PlaceholderDescriptor {
-    std::uint32_t syncMagic;
-    std::uint32_t interfaceVersion;
-    std::uint32_t machineWord;
-};
-POLYIN_EXPORT extern const PlaceholderDescriptor _mod_descrip;
-const PlaceholderDescriptor _mod_descrip = {0x04121994u, 3u, 0x300u};
+POLYIN_EXPORT extern const PluginDescriptor _mod_descrip;
+const PluginDescriptor _mod_descrip = {hostapi::syncMagic, hostapi::interfaceVersion,
+                                       hostapi::machineWord, moduleStartup, moduleShutdown,
+                                       serverList};
 }

@@ -1,0 +1,131 @@
+// OBJ + MTL output: one vertex per host point, one face, line or point per polygon, one
+// material per host surface.
+#include "host/obj_writer.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <set>
+#include <vector>
+
+namespace standin {
+
+namespace {
+
+struct File {
+    std::FILE* handle;
+    explicit File(const std::string& path) : handle(std::fopen(path.c_str(), "w")) {}
+    ~File() {
+        if (handle) std::fclose(handle);
+    }
+    // Closes the file; false when anything written was lost.
+    bool close() {
+        bool ok = std::ferror(handle) == 0;
+        ok = std::fclose(handle) == 0 && ok;
+        handle = nullptr;
+        return ok;
+    }
+};
+
+std::string baseName(const std::string& path) {
+    std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string mtlPathFor(const std::string& objPath) {
+    std::size_t slash = objPath.find_last_of('/');
+    std::size_t dot = objPath.find_last_of('.');
+    bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    return (hasExtension ? objPath.substr(0, dot) : objPath) + ".mtl";
+}
+
+// Unique material names, one per surface, in surface order.
+std::vector<std::string> materialNames(const HostScene& scene) {
+    std::vector<std::string> names;
+    std::set<std::string> taken;
+    for (const HostSurface& surface : scene.surfaces) {
+        std::string base = materialName(surface.hasName ? surface.name : "unnamed");
+        std::string name = base;
+        for (int n = 2; taken.count(name); ++n) name = base + "_" + std::to_string(n);
+        taken.insert(name);
+        names.push_back(name);
+    }
+    return names;
+}
+
+bool writeMtl(const HostScene& scene, const std::vector<std::string>& names, const std::string& path,
+              std::string& error) {
+    File file(path);
+    if (!file.handle) {
+        error = "cannot write " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    for (std::size_t i = 0; i < scene.surfaces.size(); ++i) {
+        const HostSurface& surface = scene.surfaces[i];
+        const std::vector<double>* color = surface.channel("BaseColor");
+        const std::vector<double>* transparency = surface.channel("Transparency");
+        double r = color ? (*color)[0] : 1.0, g = color ? (*color)[1] : 1.0,
+               b = color ? (*color)[2] : 1.0;
+        double d = transparency ? 1.0 - (*transparency)[0] : 1.0;
+        std::fprintf(file.handle, "# host surface \"%s\"\nnewmtl %s\nKd %.6f %.6f %.6f\nd %.6f\n\n",
+                     surface.hasName ? surface.name.c_str() : "", names[i].c_str(), r, g, b, d);
+    }
+    if (!file.close()) {
+        error = "cannot write " + path;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string materialName(const std::string& surfaceName) {
+    std::string name;
+    for (unsigned char c : surfaceName) {
+        bool safe = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                    c == '_' || c == '-' || c == '.';
+        name += safe ? static_cast<char>(c) : '_';
+    }
+    return name.empty() ? "unnamed" : name;
+}
+
+bool writeObj(const HostScene& scene, const std::string& objPath, std::string& error) {
+    std::string mtlPath = mtlPathFor(objPath);
+    std::vector<std::string> names = materialNames(scene);
+    if (!writeMtl(scene, names, mtlPath, error)) return false;
+    std::map<std::string, std::string> materialOf;  // first surface bearing a name wins
+    for (std::size_t i = scene.surfaces.size(); i-- > 0;)
+        if (scene.surfaces[i].hasName) materialOf[scene.surfaces[i].name] = names[i];
+
+    File file(objPath);
+    if (!file.handle) {
+        error = "cannot write " + objPath + ": " + std::strerror(errno);
+        return false;
+    }
+    std::fprintf(file.handle, "# SVG outlines as built in the host\nmtllib %s\n",
+                 baseName(mtlPath).c_str());
+    for (const auto& p : scene.points) std::fprintf(file.handle, "v %.9g %.9g %.9g\n", p[0], p[1], p[2]);
+    std::string current;
+    for (const HostPolygon& polygon : scene.polygons) {
+        auto material = materialOf.find(polygon.surfaceName);
+        if (material != materialOf.end() && material->second != current) {
+            current = material->second;
+            std::fprintf(file.handle, "usemtl %s\n", current.c_str());
+        }
+        std::size_t n = polygon.points.size();
+        bool known = n > 0;
+        for (long index : polygon.points) known = known && index >= 0;
+        if (!known) continue;  // a vertex the host never created has no OBJ index
+        std::fputs(n >= 3 ? "f" : n == 2 ? "l" : "p", file.handle);
+        for (long index : polygon.points) std::fprintf(file.handle, " %ld", index + 1);
+        std::fputc('\n', file.handle);
+    }
+    if (!file.close()) {
+        error = "cannot write " + objPath;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace standin

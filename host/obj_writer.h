@@ -1,0 +1,16 @@
+// Writes a host scene as a Wavefront OBJ file with its material library.
+#pragma once
+
+#include <string>
+
+#include "host/stand_in_host.h"
+
+namespace standin {
+
+// Writes objPath and, beside it, the .mtl it names; false with a reason in `error`.
+bool writeObj(const HostScene& scene, const std::string& objPath, std::string& error);
+
+// A material name that OBJ readers take as one word: letters, digits, '_', '-' and '.'.
+std::string materialName(const std::string& surfaceName);
+
+}  // namespace standin
