@@ -1,10 +1,9 @@
 #include "svg/number.h"
 
 #include <charconv>
-#include <cmath>
-#include <cstring>
-#include <limits>
-#include <system_error>
+#include <clocale>
+#include <cstdlib>
+#include <locale.h>
 
 #include "svg/text.h"
 
@@ -13,27 +12,12 @@ namespace {
 // Digits beyond this many significant ones cannot change a correctly rounded double; the
 // rest is folded into one sticky digit.
 constexpr int significantDigitLimit = 780;
-// Exponents are saturated here: far beyond any double, far inside int.
+// Exponents are saturated here: far beyond any double, far inside long.
 constexpr long exponentLimit = 100000000;
 
 const char* skipDigits(const char* p) noexcept {
     while (isDigit(static_cast<unsigned char>(*p))) ++p;
     return p;
-}
-
-// The decimal order of the mantissa [begin, end) plus exponent: > 0 means at least 1.
-long decimalOrder(const char* begin, const char* end, long exponent) noexcept {
-    long order = 0;
-    const char* p = begin;
-    while (p < end && (*p == '0' || *p == '.')) {
-        if (*p == '.') {
-            for (++p; p < end && *p == '0'; ++p) --order;
-            return order + exponent;
-        }
-        ++p;
-    }
-    for (; p < end && isDigit(static_cast<unsigned char>(*p)); ++p) ++order;
-    return order + exponent;
 }
 
 long readExponent(const char* p, const char* end) noexcept {
@@ -46,10 +30,20 @@ long readExponent(const char* p, const char* end) noexcept {
     return negative ? -exponent : exponent;
 }
 
-// Converts a mantissa with a "d"/"D" exponent, which from_chars does not know: the digits are
-// rewritten as <digits>e<exponent> in a bounded buffer.
-double convertWithForeignExponent(const char* begin, const char* mantissaEnd, const char* end,
-                                  std::chars_format format) noexcept {
+// The C library's correctly rounded conversion under the fixed "C" locale, which glibc hands
+// out without allocating. Overflow gives an infinity, underflow 0 or a subnormal.
+double convertCanonical(const char* text) noexcept {
+    locale_t plain = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    if (plain == static_cast<locale_t>(nullptr)) return 0.0;
+    double value = strtod_l(text, nullptr, plain);
+    freelocale(plain);
+    return value;
+}
+
+// Converts the unsigned mantissa [begin, mantissaEnd) with the exponent digits up to end (none
+// when end == mantissaEnd). The digits are rewritten as <digits>e<exponent> in a bounded buffer,
+// so that a number of any length, with an "e" or a "d" exponent, reaches the conversion whole.
+double convertDecimal(const char* begin, const char* mantissaEnd, const char* end) noexcept {
     char buffer[significantDigitLimit + 32];
     int length = 0;
     long shift = 0;  // decimal places the kept digits sit left of the written exponent
@@ -68,18 +62,13 @@ double convertWithForeignExponent(const char* begin, const char* mantissaEnd, co
     }
     if (length == 0) return 0.0;
     if (sticky) { buffer[length++] = '1'; --shift; }
-    long exponent = readExponent(mantissaEnd + 1, end) + shift;
+    long exponent = (end != mantissaEnd ? readExponent(mantissaEnd + 1, end) : 0) + shift;
     if (exponent > exponentLimit) exponent = exponentLimit;
     if (exponent < -exponentLimit) exponent = -exponentLimit;
     buffer[length++] = 'e';
-    auto written = std::to_chars(buffer + length, buffer + sizeof buffer, exponent);
-    double value = 0.0;
-    auto result = std::from_chars(buffer, written.ptr, value, format);
-    if (result.ec == std::errc::result_out_of_range) {
-        value = decimalOrder(buffer, buffer + length - 1, exponent) > 0
-                    ? std::numeric_limits<double>::infinity() : 0.0;
-    }
-    return value;
+    auto written = std::to_chars(buffer + length, buffer + sizeof buffer - 1, exponent);
+    *written.ptr = '\0';
+    return convertCanonical(buffer);
 }
 
 }  // namespace
@@ -107,17 +96,7 @@ const char* scanDecimal(const char* text, double* value) noexcept {
         if (*r == '+' || *r == '-') ++r;
         if (isDigit(static_cast<unsigned char>(*r))) end = skipDigits(r);
     }
-    double result = 0.0;
-    if (end != mantissaEnd && (*mantissaEnd == 'd' || *mantissaEnd == 'D')) {
-        result = convertWithForeignExponent(begin, mantissaEnd, end, std::chars_format::general);
-    } else {
-        auto converted = std::from_chars(begin, end, result, std::chars_format::general);
-        if (converted.ec == std::errc::result_out_of_range) {
-            long exponent = end != mantissaEnd ? readExponent(mantissaEnd + 1, end) : 0;
-            result = decimalOrder(begin, mantissaEnd, exponent) > 0
-                         ? std::numeric_limits<double>::infinity() : 0.0;
-        }
-    }
+    double result = convertDecimal(begin, mantissaEnd, end);
     *value = negative ? -result : result;
     return end;
 }
