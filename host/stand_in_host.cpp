@@ -152,7 +152,7 @@ const char* stateNote(void* state) { return state == &editStateTag ? "" : " bad-
 
 PointId createPoint(void* state, const double* position) {
     StandInHost& h = host();
-    std::size_t call = h.countCalls("createPoint");
+    std::size_t call = h.pointsRequested++;
     record("createPoint " + hexFloats(position, 3) + stateNote(state));
     if (h.script.services.nullPoints.count(call)) return nullptr;
     h.scene.points.push_back({position[0], position[1], position[2]});

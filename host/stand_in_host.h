@@ -101,6 +101,7 @@ public:
     int meshEditsFinished = 0;
     int panelsCreated = 0;
     int panelsDestroyed = 0;
+    std::size_t pointsRequested = 0;  // createPoint calls so far, null answers included
 
     // Adds a surface that exists before the import.
     void addSurface(const std::string& name, bool hasName = true);

@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# Real-world checks through the stand-in host, one process per module for the whole corpus:
+#   check.sh compare    every icon under /usr/share/icons (and generated circle files) gives the
+#                       same host scene from polyin_64.p and polyin_32.p, at details 10 and 1000
+#   check.sh memcheck   the corpus imported through polyin_32.p under valgrind and through the
+#                       sanitizer tree's polyin_64.p under ASan + LeakSanitizer: no error, no leak
+# Run from the repository root after the x86_64, i386 (and asan) trees are built.
+set -u
+cd "$(dirname "$0")/../.."
+OUT=build/real_world
+mkdir -p "$OUT/generated"
+
+# Circles of many sizes and places: their vertices come from single-precision sine and cosine.
+make_circles() {
+  local file=$OUT/generated/circles.svg
+  {
+    echo '<svg xmlns="http://www.w3.org/2000/svg">'
+    for exponent in -3 -2 -1 0 1 2 3 4; do
+      for mantissa in 1 1.5 2.25 3.375 7.1 9.99; do
+        echo "<circle cx=\"${mantissa}3\" cy=\"-${exponent}.7\" r=\"${mantissa}e${exponent}\" fill=\"#10${exponent#-}0ff\"/>"
+      done
+    done
+    echo '<g transform="translate(0.1,0.2) scale(1.7)"><circle r="0.7"/><circle r="33.3" cx="1e3"/></g>'
+    echo '</svg>'
+  } >"$file"
+}
+
+make_list() {
+  make_circles
+  find /usr/share/icons -name '*.svg' -type f | LC_ALL=C sort >"$OUT/list.txt"
+  find "$PWD/fuzz/corpus/reader" "$PWD/$OUT/generated" -type f | LC_ALL=C sort >>"$OUT/list.txt"
+  echo "$(wc -l <"$OUT/list.txt") files"
+}
+
+compare() {
+  local status=0 detail
+  for detail in 10 1000; do
+    build/x86_64/tests/real_world/polyin_batch_import build/x86_64/polyin_64.p $detail "$OUT/list.txt" \
+        >"$OUT/dump64.txt" || { echo "x86-64 import failed at detail $detail"; status=1; }
+    build/i386/tests/real_world/polyin_batch_import build/i386/polyin_32.p $detail "$OUT/list.txt" \
+        >"$OUT/dump32.txt" || { echo "i386 import failed at detail $detail"; status=1; }
+    echo -n "detail $detail: "
+    build/x86_64/tests/real_world/polyin_batch_import --compare "$OUT/dump64.txt" "$OUT/dump32.txt" ||
+      status=1
+  done
+  return $status
+}
+
+memcheck() {
+  local status=0
+  if ! valgrind --version >/dev/null 2>&1; then echo "valgrind missing"; return 1; fi
+  valgrind --quiet --error-exitcode=99 --leak-check=full --show-leak-kinds=definite,indirect,possible \
+      --errors-for-leak-kinds=definite,indirect,possible --log-file="$OUT/valgrind32.log" \
+      build/i386/tests/real_world/polyin_batch_import build/i386/polyin_32.p 10 "$OUT/list.txt" \
+      >/dev/null 2>"$OUT/valgrind32.err"
+  local rc=$?
+  if [ $rc -ne 0 ] || [ -s "$OUT/valgrind32.log" ]; then
+    head -40 "$OUT/valgrind32.log" "$OUT/valgrind32.err"; echo "polyin_32.p under valgrind: FAILED ($rc)"; status=1
+  else
+    echo "polyin_32.p under valgrind: clean"
+  fi
+  ASAN_OPTIONS=detect_leaks=1:halt_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+    build/asan/tests/real_world/polyin_batch_import build/asan/polyin_64.p 10 "$OUT/list.txt" \
+      >/dev/null 2>"$OUT/asan64.err"
+  rc=$?
+  if [ $rc -ne 0 ]; then
+    head -40 "$OUT/asan64.err"; echo "polyin_64.p under ASan + LeakSanitizer: FAILED ($rc)"; status=1
+  else
+    echo "polyin_64.p under ASan + LeakSanitizer: clean"
+  fi
+  return $status
+}
+
+make_list
+case ${1:-compare} in
+  compare) compare ;;
+  memcheck) memcheck ;;
+  *) echo "usage: $0 compare|memcheck"; exit 2 ;;
+esac
