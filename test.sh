@@ -94,6 +94,7 @@ run_step() {
 # Every target of the fuzz smoke (fixed seed, fixed number of runs) counts as one check.
 fuzz_smoke() {
   local log=build/fuzz.smoke.log ok bad
+  echo "== fuzz smoke (fixed seed, 3000 runs per target)"
   fuzz/run.sh --runs 3000 >"$log" 2>&1
   local status=$?
   cat "$log"

@@ -36,9 +36,9 @@ compare() {
   local status=0 detail
   for detail in 10 1000; do
     build/x86_64/tests/real_world/polyin_batch_import build/x86_64/polyin_64.p $detail "$OUT/list.txt" \
-        >"$OUT/dump64.txt" || { echo "x86-64 import failed at detail $detail"; status=1; }
+        >"$OUT/dump64.txt" 2>>"$OUT/compare.log" || { echo "x86-64 import failed at detail $detail"; status=1; }
     build/i386/tests/real_world/polyin_batch_import build/i386/polyin_32.p $detail "$OUT/list.txt" \
-        >"$OUT/dump32.txt" || { echo "i386 import failed at detail $detail"; status=1; }
+        >"$OUT/dump32.txt" 2>>"$OUT/compare.log" || { echo "i386 import failed at detail $detail"; status=1; }
     echo -n "detail $detail: "
     build/x86_64/tests/real_world/polyin_batch_import --compare "$OUT/dump64.txt" "$OUT/dump32.txt" ||
       status=1
