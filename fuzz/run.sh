@@ -25,7 +25,7 @@ fi
 # Seed directories of each target, under fuzz/corpus/.
 seeds_of() {
   case $1 in
-    reader|tokenizer) echo "reader" ;;
+    reader|tokenizer|mesh) echo "reader" ;;
     path_data) echo "path_data" ;;
     transform) echo "transform" ;;
     style) echo "style transform" ;;
@@ -37,7 +37,7 @@ export ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 mkdir -p "$BUILD/artifacts"
 failed=0
-for target in reader tokenizer path_data transform style number; do
+for target in reader tokenizer path_data transform style number mesh; do
   work=$BUILD/work/$target
   rm -rf "$work"
   mkdir -p "$work"
