@@ -46,6 +46,10 @@ const HostileClass classes[] = {
      [](std::size_t n) {
          return "<rect style=\"stroke-width:" + repeat("1", n) + ";fill:#f00\" width=\"1\" height=\"1\"/>";
      }},
+    {"transform-keywords", 100000, 0.1f,
+     [](std::size_t n) {
+         return "<rect transform=\"" + repeat("scale translate(1 ", n) + "\" width=\"1\" height=\"1\"/>";
+     }},
     {"long-token", 1000000, 0.1f,
      [](std::size_t n) { return "<path d=\"M 0 0 L ." + repeat("1", n) + " 5\"/>"; }},
     {"numbers", 100000, 0.1f,

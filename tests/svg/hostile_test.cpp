@@ -196,6 +196,38 @@ TEST(HostileValues, MillionCharacterValuesAreReadWithinTheirBounds) {
     EXPECT_EQ(moved.points[0][0], 60000.0f);
 }
 
+TEST(HostileTransforms, KeywordsWithoutTheirParenthesesAreScannedOnce) {
+    // Each keyword would otherwise look for its "(" and ")" through the whole rest of the list.
+    // The expectation is where the corner (1, 1) of the unit square ends.
+    const struct { std::string list; float x; float y; } cases[] = {
+        {repeat("scale", 200000), 1, 1},
+        {repeat("matrix(", 140000), 1, 1},
+        {repeat("translate(1 ", 80000), 1, 1},
+        {repeat("scale(2 ", 80000) + ")", 2, 0},  // the first scale takes 2, then 0 from an "e"
+        {repeat("scale ", 160000) + "translate(3,4)", 3, 4},  // the first scale takes 3 and 4
+        {"translate(3,4)" + repeat(" scale", 160000), 4, 5},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.list.substr(0, 30));
+        Outcome outcome = parseText("<rect transform=\"" + c.list + "\" width=\"1\" height=\"1\"/>");
+        ASSERT_EQ(outcome.points.size(), 1u);
+        EXPECT_EQ(outcome.points[0][4], c.x);
+        EXPECT_EQ(outcome.points[0][5], c.y);
+    }
+}
+
+TEST(HostileValues, NestedStyleDeclarationsStayWithinTheirBuffers) {
+    // Each "style" declaration is split again; its 511-character bound bounds the nesting.
+    Outcome outcome = parseText("<rect style=\"" + repeat("style:", 200000) +
+                                "fill:#ff0000\" width=\"1\" height=\"1\"/>");
+    ASSERT_EQ(outcome.records.size(), 1u);
+    EXPECT_EQ(outcome.records[0].hasFill, 0) << "the fill lies beyond the first 511 characters";
+    Outcome shallow = parseText("<rect style=\"" + repeat("style:", 80) +
+                                "fill:#ff0000\" width=\"1\" height=\"1\"/>");
+    ASSERT_EQ(shallow.records.size(), 1u);
+    EXPECT_EQ(shallow.records[0].fillColor, 0xFFFF0000u);
+}
+
 TEST(HostileNumbers, ExtremeNumbersGiveDefinedValues) {
     const std::string zeros63 = std::string(63, '0') + "1";
     const struct { std::string path; std::vector<float> points; } cases[] = {
