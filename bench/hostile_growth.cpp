@@ -13,15 +13,11 @@
 #include <string>
 
 #include "svg/parse_context.h"
+#include "tests/hostile_input.h"
 
 namespace {
 
-std::string repeat(const std::string& piece, std::size_t times) {
-    std::string text;
-    text.reserve(piece.size() * times);
-    for (std::size_t i = 0; i < times; ++i) text += piece;
-    return text;
-}
+using hostile::repeat;
 
 // One hostile class: a document of `units` repetitions of its growing part.
 struct HostileClass {
@@ -140,7 +136,7 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    std::printf("%-17s %5s %12s %10s %10s %10s %9s %8s\n", "class", "scale", "bytes", "ms", "peak KB",
+    std::printf("%-19s %5s %12s %10s %10s %10s %9s %8s\n", "class", "scale", "bytes", "ms", "peak KB",
                 "points", "records", "ms/1x");
     int failures = 0;
     for (const HostileClass& hostile : classes) {
@@ -150,12 +146,12 @@ int main(int argc, char** argv) {
         for (std::size_t scale : {1u, 2u, 4u, 8u}) {
             Measurement m{};
             if (!measure(hostile, base * scale, m)) {
-                std::printf("%-17s %4zux  measurement failed\n", hostile.name, scale);
+                std::printf("%-19s %4zux  measurement failed\n", hostile.name, scale);
                 ++failures;
                 continue;
             }
             if (scale == 1) firstSeconds = m.seconds;
-            std::printf("%-17s %4zux %12lld %10.3f %10ld %10lld %9lld %8.2f\n", hostile.name, scale,
+            std::printf("%-19s %4zux %12lld %10.3f %10ld %10lld %9lld %8.2f\n", hostile.name, scale,
                         m.bytes, m.seconds * 1e3, m.peakKilobytes, m.points,
                         m.records, firstSeconds > 0.0 ? m.seconds / firstSeconds : 0.0);
         }

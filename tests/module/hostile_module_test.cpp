@@ -15,6 +15,7 @@
 #include <string>
 
 #include "host/stand_in_host.h"
+#include "tests/hostile_input.h"
 
 namespace {
 
@@ -46,30 +47,8 @@ Import importFile(standin::LoadedModule& module, const std::string& name, int de
     return import;
 }
 
-std::string repeat(const std::string& piece, std::size_t times) {
-    std::string text;
-    text.reserve(piece.size() * times);
-    for (std::size_t i = 0; i < times; ++i) text += piece;
-    return text;
-}
-
-// A file in the temporary directory, removed with the object.
-class TempFile {
-public:
-    explicit TempFile(const std::string& content) {
-        char pattern[] = "/tmp/polyin_hostile_module_XXXXXX";
-        int fd = mkstemp(pattern);
-        if (fd < 0) return;
-        if (write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size()))
-            name_ = pattern;
-        close(fd);
-        if (name_.empty()) unlink(pattern);
-    }
-    ~TempFile() { if (!name_.empty()) unlink(name_.c_str()); }
-    const std::string& name() const { return name_; }
-private:
-    std::string name_;
-};
+using hostile::repeat;
+using hostile::TempFile;
 
 const std::string unitSquare = "<rect width=\"1\" height=\"1\"/>";
 
@@ -78,31 +57,21 @@ const std::string unitSquare = "<rect width=\"1\" height=\"1\"/>";
 TEST(HostileModule, NamesWithoutARegularFileImportNothingWithoutHanging) {
     auto module = loadModule();
     ASSERT_NE(module, nullptr);
-    char fifo[] = "/tmp/polyin_module_fifo_XXXXXX";
-    int temp = mkstemp(fifo);
-    ASSERT_GE(temp, 0);
-    close(temp);
-    unlink(fifo);
-    ASSERT_EQ(mkfifo(fifo, 0600), 0);
-    int writer = open(fifo, O_RDWR | O_NONBLOCK);  // a writer that never closes
-    ASSERT_GE(writer, 0);
-    ASSERT_EQ(write(writer, unitSquare.data(), unitSquare.size()),
-              static_cast<ssize_t>(unitSquare.size()));
+    hostile::StalledFifo fifo(unitSquare);  // a writer that never closes
+    ASSERT_TRUE(fifo.isReady());
     for (const std::string& name : {std::string("/"), std::string("/tmp"), std::string("/dev/null"),
-                                   std::string("/dev/zero"), std::string(fifo), std::string(""),
+                                   std::string("/dev/zero"), fifo.name(), std::string(""),
                                    std::string("/nonexistent/polyin.svg")}) {
         auto pending = std::async(std::launch::async, [&] { return importFile(*module, name); });
         bool finished = pending.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
         EXPECT_TRUE(finished) << name;
-        if (!finished) close(writer), writer = -1;  // lets a waiting read end
+        if (!finished) fifo.closeWriter();  // lets a waiting read end
         Import import = pending.get();
         EXPECT_EQ(import.result, 0) << name;
         EXPECT_EQ(import.editsBegun, 1) << name;
         EXPECT_EQ(import.editsFinished, 1) << name;
         EXPECT_EQ(import.points, 0u) << name;
     }
-    if (writer >= 0) close(writer);
-    unlink(fifo);
 }
 
 TEST(HostileModule, HostileDocumentsGiveTheirBoundedScenes) {

@@ -19,6 +19,7 @@
 
 #include "svg/parse_context.h"
 #include "svg/reader_memory.h"
+#include "tests/hostile_input.h"
 
 namespace {
 
@@ -76,31 +77,8 @@ Outcome parseFile(const std::string& name, float tolerance = 0.1f) {
     return outcome;
 }
 
-std::string repeat(const std::string& piece, std::size_t times) {
-    std::string text;
-    text.reserve(piece.size() * times);
-    for (std::size_t i = 0; i < times; ++i) text += piece;
-    return text;
-}
-
-// A file in the temporary directory, removed with the object.
-class TempFile {
-public:
-    explicit TempFile(const std::string& content) {
-        char pattern[] = "/tmp/polyin_hostile_XXXXXX";
-        int fd = mkstemp(pattern);
-        name_ = pattern;
-        if (fd >= 0) {
-            if (write(fd, content.data(), content.size()) != static_cast<ssize_t>(content.size()))
-                name_.clear();
-            close(fd);
-        }
-    }
-    ~TempFile() { if (!name_.empty()) unlink(name_.c_str()); }
-    const std::string& name() const { return name_; }
-private:
-    std::string name_;
-};
+using hostile::repeat;
+using hostile::TempFile;
 
 // Equal floats, where a NaN equals any NaN: infinities meet zeros in the transform.
 bool isSameFloats(const std::vector<float>& a, const std::vector<float>& b) {
@@ -394,21 +372,12 @@ TEST(HostileFiles, DirectoryOrFifoWithAnIdleWriterImportsNothingWithoutHanging) 
     EXPECT_TRUE(parseFile("/").records.empty());
     EXPECT_TRUE(parseFile("/dev/null").records.empty());
     EXPECT_TRUE(parseFile("/dev/urandom").records.empty());
-    char fifo[] = "/tmp/polyin_hostile_fifo_XXXXXX";
-    int temp = mkstemp(fifo);
-    ASSERT_GE(temp, 0);
-    close(temp);
-    unlink(fifo);
-    ASSERT_EQ(mkfifo(fifo, 0600), 0);
     // A writer that holds the FIFO open and has written a document but not closed it.
-    int writer = open(fifo, O_RDWR | O_NONBLOCK);
-    ASSERT_GE(writer, 0);
-    std::string document = std::string("<svg>") + unitSquare;
-    ASSERT_EQ(write(writer, document.data(), document.size()), static_cast<ssize_t>(document.size()));
-    auto pending = std::async(std::launch::async, [&] { return summarize(parseSvgFile(fifo, 0.1f)); });
+    hostile::StalledFifo fifo(std::string("<svg>") + unitSquare);
+    ASSERT_TRUE(fifo.isReady());
+    auto pending = std::async(std::launch::async, [&] { return summarize(parseSvgFile(fifo.name().c_str(), 0.1f)); });
     bool finished = pending.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
     EXPECT_TRUE(finished) << "the read waited for the writer";
-    close(writer);  // lets a waiting read end
+    fifo.closeWriter();
     EXPECT_TRUE(pending.get().records.empty());
-    unlink(fifo);
 }
