@@ -74,16 +74,25 @@ void readCommand(ParserState& state, PathCursor& cursor, char command) noexcept 
     }
 }
 
-// A smooth cubic that does not follow a cubic takes the current point as first control point,
-// which is the plain cubic with that control point (x + -0 is x for every x).
-void runUnchainedSmoothCubic(ParserState& state, PathCursor& c, bool relative) noexcept {
+// A smooth cubic reflects the last control point only right after a cubic step; otherwise its
+// first control point is the current point, which is the plain cubic with that control point
+// (a relative pair adds -0, and x + -0 is x for every x).
+void runSmoothCubic(ParserState& state, PathCursor& c, bool relative) noexcept {
+    if (c.lastStep == StepKind::cubic) {
+        pathSmoothCubicTo(state, c.x, c.y, c.controlX, c.controlY, c.held, relative);
+        return;
+    }
     const float lead[6] = {relative ? -0.0f : c.x, relative ? -0.0f : c.y,
                            c.held[0], c.held[1], c.held[2], c.held[3]};
     pathCubicTo(state, c.x, c.y, c.controlX, c.controlY, lead, relative);
 }
 
-// Likewise a smooth quadratic that does not follow a quadratic.
-void runUnchainedSmoothQuadratic(ParserState& state, PathCursor& c, bool relative) noexcept {
+// Likewise a smooth quadratic reflects only right after a quadratic step.
+void runSmoothQuadratic(ParserState& state, PathCursor& c, bool relative) noexcept {
+    if (c.lastStep == StepKind::quadratic) {
+        pathSmoothQuadraticTo(state, c.x, c.y, c.controlX, c.controlY, c.held, relative);
+        return;
+    }
     const float lead[4] = {relative ? -0.0f : c.x, relative ? -0.0f : c.y, c.held[0], c.held[1]};
     pathQuadraticTo(state, c.x, c.y, c.controlX, c.controlY, lead, relative);
 }
@@ -109,11 +118,7 @@ void runStep(ParserState& state, PathCursor& c) noexcept {
         kind = StepKind::cubic;
         break;
     case 's':
-        if (c.lastStep == StepKind::cubic) {
-            pathSmoothCubicTo(state, c.x, c.y, c.controlX, c.controlY, c.held, relative);
-        } else {
-            runUnchainedSmoothCubic(state, c, relative);
-        }
+        runSmoothCubic(state, c, relative);
         kind = StepKind::cubic;
         break;
     case 'q':
@@ -121,11 +126,7 @@ void runStep(ParserState& state, PathCursor& c) noexcept {
         kind = StepKind::quadratic;
         break;
     case 't':
-        if (c.lastStep == StepKind::quadratic) {
-            pathSmoothQuadraticTo(state, c.x, c.y, c.controlX, c.controlY, c.held, relative);
-        } else {
-            runUnchainedSmoothQuadratic(state, c, relative);
-        }
+        runSmoothQuadratic(state, c, relative);
         kind = StepKind::quadratic;
         break;
     default:  // arcs and letters without a step: the last two held numbers, absolute

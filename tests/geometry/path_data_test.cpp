@@ -1,0 +1,139 @@
+#include "geometry/path_data.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "geometry/path_text.h"
+
+namespace {
+
+std::string drawn(AttrList list, float tolerance = 0.1f) {
+    StatePtr state = newState(tolerance);
+    parsePathData(*state, list);
+    return describeList(state->paths);
+}
+
+std::string drawn(const std::string& data) {
+    const char* list[] = {"d", data.c_str(), nullptr, nullptr};
+    return drawn(list);
+}
+
+}  // namespace
+
+TEST(NextPathToken, SplitsCommandsAndNumbers) {
+    const struct { const char* text; const char* tokens; } cases[] = {
+        {"M10,20", "M|10|20"},
+        {"10-20", "10|-20"},
+        {"1e-5", "1e|-5"},
+        {"1E+5", "1E|+5"},
+        {"0.5.5", "0.5.5"},
+        {"+-+3-", "+-+3|-"},
+        {" \t\n\v\f\r,,7", "7"},
+        {"e.E", "e.E"},
+        {"\xA0" "5", "\xA0|5"},  // bytes above 127 are never separators
+        {"L#3", "L|#|3"},
+        {"", ""},
+        {" , ", ""},
+    };
+    for (const auto& c : cases) {
+        std::string tokens;
+        char token[pathTokenSize];
+        const char* p = c.text;
+        for (int guard = 0; guard < 20; ++guard) {
+            p = nextPathToken(p, token);
+            if (token[0] == '\0') break;
+            if (!tokens.empty()) tokens += '|';
+            tokens += token;
+        }
+        EXPECT_EQ(tokens, c.tokens) << '"' << c.text << '"';
+        EXPECT_EQ(*p, '\0') << "stops at the NUL";
+    }
+}
+
+TEST(ParsePathData, DrawsOneRecordPerSubpath) {
+    const struct { const char* data; const char* records; } cases[] = {
+        {"M 10 20 L 30 20 l 0 10 H 5 v -5 Z", "closed (10,20) (30,20) (30,30) (5,30) (5,25)"},
+        {"M 0 0 h 10 v 10 H 0 z", "closed (0,0) (10,0) (10,10) (0,10)"},
+        {"m 10 10 20 0 0 20", "open (10,10) (30,10) (30,30)"},
+        // a relative move-to is measured from the current point
+        {"M 1 1 L 2 2 m 3 3 l 1 1", "open (1,1) (2,2) | open (5,5) (6,6)"},
+        {"m 1 1 m 1 1", "open (1,1) | open (2,2)"},
+        // a close returns to the subpath's start
+        {"M 0 0 L 10 0 L 10 10 Z l 5 5", "closed (0,0) (10,0) (10,10) | open (5,5)"},
+        {"M 0 0 L 10 0 L 10 10 Z m 5 5 h 1", "closed (0,0) (10,0) (10,10) | open (5,5) (6,5)"},
+        {"M 2 3 L 10 0 Z L 1 1 Z l 1 1", "closed (2,3) (10,0) | closed (1,1) | open (3,4)"},
+        {"L 4 4 Z l 1 1", "closed (4,4) | open (1,1)"},
+        {"M 7 7 m 1 1 4 4 z l 1 1", "open (7,7) | closed (8,8) (12,12) | open (9,9)"},
+        {"M 3 3 L 4 4 M L 5 5 Z l 1 1", "open (3,3) (4,4) | closed (5,5) | open (5,5)"},
+        {"M10 10 L20 20 M30 30", "open (10,10) (20,20) | open (30,30)"},
+        {"M 1 2 M 3 4 L 5 6", "open (1,2) | open (3,4) (5,6)"},
+        {"M 0 0 L 10 10 Z Z", "closed (0,0) (10,10)"},
+        {"M 1,2,3,4", "open (1,2) (3,4)"},
+        {"M0 0 1e-5 2", "open (0,0) (1,-5)"},
+        {"M.5.5 3 3", "open (0.5,3)"},
+        {"M 1 e 2", "open (1,0)"},
+        {"M 10 20 30 L 40 50", "open (10,20) (30,40)"},
+        {"M0 0 C 1 2 3 4 5 L 6 7", "open (0,0) (1,2)"},
+        {"M0 0 A 5 5 0 0 1 10 10 L 20 20", "open (0,0) (20,20)"},
+        {"M0 0 a 5 5 0 0 1 10 10 l 1 1", "open (0,0) (11,11)"},  // arcs are absolute
+        {"M 0 0 L 5 5 X 1 2 3 L 6 6", "open (0,0) (5,5) (6,6)"},
+        {"M 0 0 L 5 X 7 l 1 1", "open (0,0) (6,8)"},  // X's step takes the last two held
+        {"M 5 5 L 6 6 M", "open (5,5) (6,6)"},
+        {"1 2 3 L 4 5", "open (4,5)"},  // numbers before any letter are dropped one by one
+        {"", ""},
+        {" ,, \t", ""},
+        {"M 0 0 L 10 10 Z", "closed (0,0) (10,10)"},
+        {"M 10 10 L 15 15", "open (10,10) (15,15)"},
+        {"M 10 10 l 5 5", "open (10,10) (15,15)"},
+        {"M 10 10 h -3 V 2 v 1", "open (10,10) (7,10) (7,2) (7,3)"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(drawn(c.data), c.records) << '"' << c.data << '"';
+    EXPECT_EQ(drawn("M " + std::string(63, '0') + "1 5"), "open (0,5)");
+}
+
+TEST(ParsePathData, HeldNumbersCountTowardTheNextCommand) {
+    const struct { const char* data; const char* records; } cases[] = {
+        {"M 0 0 C 1 2 3 4 5 A 6", "open (0,0)"},
+        {"M 0 0 C 1 2 3 4 5 A 6 7 l 1 1", "open (0,0) (7,8)"},  // the arc takes the last two
+        {"M 0 0 L 1 M 2 3", "open (0,0) | open (2,3)"},  // a move-to letter drops the held 1
+        {"M 0 0 L 1 Z 2 3 L 4 4", "closed (0,0) | open (4,4)"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(drawn(c.data), c.records) << '"' << c.data << '"';
+}
+
+TEST(ParsePathData, SeveralDataAttributesContinueTheWorkingValues) {
+    const char* list[] = {"d", "M 1 1 L 2 2", "id", "p", "d", "l 1 1 Z l 1 0", nullptr, nullptr};
+    EXPECT_EQ(drawn(list), "open (1,1) (2,2) | closed (3,3) | open (1,0)");
+    const char* smooth[] = {"d", "M0 0 Q 1 1 2 0", "d", "T 4 0", nullptr, nullptr};
+    const char* plain[] = {"d", "M0 0 Q 1 1 2 0", "d", "Q 3 -1 4 0", nullptr, nullptr};
+    EXPECT_EQ(drawn(smooth), drawn(plain));
+}
+
+TEST(ParsePathData, SkipsNamesWithoutValue) {
+    const char* nullData[] = {"d", nullptr, nullptr, nullptr};
+    EXPECT_EQ(drawn(nullData), "");
+    const char* nullAfter[] = {"d", "M 1 1 2 2", "d", nullptr, nullptr};
+    EXPECT_EQ(drawn(nullAfter), "open (1,1) (2,2)");
+    const char* empty[] = {nullptr, nullptr};
+    EXPECT_EQ(drawn(empty), "");
+}
+
+TEST(ParsePathData, PointsGrowLinearlyWithTheCommands) {
+    const int pairs = 50000;  // two curve commands each
+    std::string data = "M0 0";
+    for (int i = 0; i < pairs; ++i) data += " Q 1 1 2 0 Q 1 -1 0 0";
+    StatePtr one = newState(0.1f);
+    const char* single[] = {"d", "M0 0 Q 1 1 2 0 Q 1 -1 0 0", nullptr, nullptr};
+    parsePathData(*one, single);
+    ASSERT_NE(one->paths, nullptr);
+    const int perPair = one->paths->pointCount - 1;
+    StatePtr state = newState(0.1f);
+    const char* list[] = {"d", data.c_str(), nullptr, nullptr};
+    parsePathData(*state, list);
+    ASSERT_NE(state->paths, nullptr);
+    EXPECT_EQ(state->paths->pointCount, 1 + pairs * perPair);
+    EXPECT_EQ(std::memcmp(state->paths->points + 2 * (state->paths->pointCount - perPair),
+                          one->paths->points + 2, sizeof(float) * 2 * perPair), 0);
+}
