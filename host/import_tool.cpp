@@ -41,6 +41,12 @@ bool fail(const std::string& message) {
     return false;
 }
 
+// Reports a failed import; the exit status of the tool.
+int importFailed(const std::string& message) {
+    fail(message);
+    return 1;
+}
+
 bool parseDetail(const char* text, long& detail) {
     char* end = nullptr;
     errno = 0;
@@ -113,7 +119,7 @@ int runImport(const Options& options) {
     if (!fullNameOf(options.input, fullName)) return 1;
     std::string error;
     std::unique_ptr<standin::LoadedModule> module = standin::LoadedModule::load(options.module, error);
-    if (!module) return fail(error), 1;
+    if (!module) return importFailed(error);
 
     standin::StandInHost host;
     host.script.file.fullName = fullName;
@@ -122,15 +128,15 @@ int runImport(const Options& options) {
     std::int32_t result = host.run(*module);
     double milliseconds =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    if (result != 0) return fail("the command ended with result " + std::to_string(result)), 1;
-    if (!module->unload()) return fail("the module could not be unloaded"), 1;
+    if (result != 0) return importFailed("the command ended with result " + std::to_string(result));
+    if (!module->unload()) return importFailed("the module could not be unloaded");
 
     std::string output = options.output;
     if (output.empty() && !options.dump)
         output = std::string(POLYIN_DEFAULT_OUTPUT_DIR) + "/" + stemOf(options.input) + ".obj";
     if (!output.empty()) {
         if (!makeDirectories(output)) return 1;
-        if (!standin::writeObj(host.scene, output, error)) return fail(error), 1;
+        if (!standin::writeObj(host.scene, output, error)) return importFailed(error);
     }
     if (options.dump) {
         std::fputs(standin::dumpScene(host.scene).c_str(), stdout);

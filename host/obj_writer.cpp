@@ -108,15 +108,15 @@ bool writeObj(const HostScene& scene, const std::string& objPath, std::string& e
     for (const auto& p : scene.points) std::fprintf(file.handle, "v %.9g %.9g %.9g\n", p[0], p[1], p[2]);
     std::string current;
     for (const HostPolygon& polygon : scene.polygons) {
+        std::size_t n = polygon.points.size();
+        bool known = n > 0;
+        for (long index : polygon.points) known = known && index >= 0;
+        if (!known) continue;  // a vertex the host never created has no OBJ index
         auto material = materialOf.find(polygon.surfaceName);
         if (material != materialOf.end() && material->second != current) {
             current = material->second;
             std::fprintf(file.handle, "usemtl %s\n", current.c_str());
         }
-        std::size_t n = polygon.points.size();
-        bool known = n > 0;
-        for (long index : polygon.points) known = known && index >= 0;
-        if (!known) continue;  // a vertex the host never created has no OBJ index
         std::fputs(n >= 3 ? "f" : n == 2 ? "l" : "p", file.handle);
         for (long index : polygon.points) std::fprintf(file.handle, " %ld", index + 1);
         std::fputc('\n', file.handle);

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <unordered_set>
 
 // The host's own view of the layout it serves, in plain byte offsets per architecture.
 constexpr bool wide = sizeof(void*) == 8;
@@ -137,10 +138,10 @@ std::int32_t requestFile(std::int32_t kind, FileRequest* request) {
            " buffers=" + (buffersDistinct ? "ok" : "bad") +
            " outcome=" + std::to_string(request->outcome));
     const FileScript& file = h.script.file;
-    if (file.fullName && request->fullNameBuffer && request->bufferLength > 0) {
+    if (file.writesName && request->fullNameBuffer && request->bufferLength > 0) {
         std::size_t room = static_cast<std::size_t>(request->bufferLength);
-        std::size_t length = std::min(file.fullName->size(), room);
-        std::memcpy(request->fullNameBuffer, file.fullName->data(), length);
+        std::size_t length = std::min(file.fullName.size(), room);
+        std::memcpy(request->fullNameBuffer, file.fullName.data(), length);
         if (length < room) request->fullNameBuffer[length] = '\0';
     }
     if (file.outcome) request->outcome = *file.outcome;
@@ -152,7 +153,7 @@ const char* stateNote(void* state) { return state == &editStateTag ? "" : " bad-
 
 PointId createPoint(void* state, const double* position) {
     StandInHost& h = host();
-    std::size_t call = h.pointsRequested++;
+    std::size_t call = h.pointCalls++;
     record("createPoint " + hexFloats(position, 3) + stateNote(state));
     if (h.script.services.nullPoints.count(call)) return nullptr;
     h.scene.points.push_back({position[0], position[1], position[2]});
@@ -183,11 +184,12 @@ void finishEdit(void* state, void* reserved, void* more) {
     record(std::string("finishEdit") + stateNote(state) +
            (reserved || more ? " unexpected-arguments" : ""));
     ++h.meshEditsFinished;
+    std::unordered_set<std::string> existing;
+    for (const HostSurface& s : h.scene.surfaces)
+        if (s.hasName) existing.insert(s.name);
     for (std::size_t i = polygonsAtEditStart; i < h.scene.polygons.size(); ++i) {
         const std::string& name = h.scene.polygons[i].surfaceName;
-        bool exists = false;
-        for (const HostSurface& s : h.scene.surfaces) exists = exists || (s.hasName && s.name == name);
-        if (!exists) h.addSurface(name);
+        if (existing.insert(name).second) h.addSurface(name);
     }
 }
 

@@ -42,7 +42,8 @@ private:
 struct FileScript {
     std::int32_t callResult = 1;
     std::optional<std::int32_t> outcome = 1;  // unset: outcome left as the module passed it
-    std::optional<std::string> fullName;      // unset: the buffer is left as it is
+    bool writesName = true;                   // false: the buffer is left as it is
+    std::string fullName;
 };
 
 struct PanelScript {
@@ -101,7 +102,7 @@ public:
     int meshEditsFinished = 0;
     int panelsCreated = 0;
     int panelsDestroyed = 0;
-    std::size_t pointsRequested = 0;  // createPoint calls so far, null answers included
+    std::size_t pointCalls = 0;  // createPoint calls so far
 
     // Adds a surface that exists before the import.
     void addSurface(const std::string& name, bool hasName = true);

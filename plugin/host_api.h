@@ -14,7 +14,6 @@ extern "C" {
 // An entry of a host table that this module never calls.
 using UnusedEntry = void (*)();
 
-// Passed to the host by the module: static, lives as long as the module is loaded.
 struct ServerEntry;
 
 // The module's one exported record; static, read by the host after loading.

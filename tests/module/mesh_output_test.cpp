@@ -1,0 +1,136 @@
+// What the host receives: points, one polygon per path, surfaces and their colour channels.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "host_fixture.h"
+
+using standin::StandInHost;
+using testing_host::callsStartingWith;
+using testing_host::ModuleTest;
+using testing_host::svg;
+
+namespace {
+
+std::vector<std::string> channelCalls(const StandInHost& host) {
+    return callsStartingWith(host, "setSurfaceChannel");
+}
+
+std::string transparency(const std::string& surface, const char* value) {
+    return "setSurfaceChannel " + surface + " Transparency " + value;
+}
+
+std::string baseColor(const std::string& surface, const char* rgb) {
+    return "setSurfaceChannel " + surface + " BaseColor " + rgb;
+}
+
+const char* red = "0x1p+0 0x0p+0 0x0p+0";
+const char* blue = "0x0p+0 0x0p+0 0x1p+0";
+const char* opaque = "0x0p+0";
+
+}  // namespace
+
+TEST_F(ModuleTest, OverviewExampleEndToEnd) {
+    StandInHost host;
+    ASSERT_EQ(import(host, svg("<g transform='translate(10,20)' fill='#ff0000'>"
+                               "<rect x='0' y='0' width='5' height='5'/></g>")), 0);
+    EXPECT_EQ(host.scene.points, (std::vector<std::array<double, 3>>{
+                                     {10, -20, 0}, {15, -20, 0}, {15, -25, 0}, {10, -25, 0}}));
+    ASSERT_EQ(host.scene.polygons.size(), 1u);
+    EXPECT_EQ(host.scene.polygons[0].surfaceName, "Surface 0");
+    EXPECT_EQ(host.scene.polygons[0].points, (std::vector<long>{0, 1, 2, 3}));
+    ASSERT_EQ(host.scene.surfaces.size(), 1u);
+    EXPECT_EQ(*host.scene.surfaces[0].channel("BaseColor"), (std::vector<double>{1, 0, 0}));
+    EXPECT_EQ(*host.scene.surfaces[0].channel("Transparency"), std::vector<double>{0});
+    EXPECT_EQ(channelCalls(host), (std::vector<std::string>{transparency("Surface 0", opaque),
+                                                             baseColor("Surface 0", red)}));
+}
+
+TEST_F(ModuleTest, PointsAreMirroredIntoThePlane) {
+    StandInHost host;
+    ASSERT_EQ(import(host, svg("<polyline points='3,4 -1.5,0.25'/>")), 0);
+    EXPECT_EQ(host.scene.points,
+              (std::vector<std::array<double, 3>>{{3, -4, 0}, {-1.5, -0.25, 0}}));
+    ASSERT_EQ(host.scene.polygons.size(), 1u);
+    EXPECT_EQ(host.scene.polygons[0].points, (std::vector<long>{0, 1}));
+}
+
+TEST_F(ModuleTest, SlotsFollowListOrder) {
+    StandInHost host;
+    ASSERT_EQ(import(host, svg("<rect fill='#ff0000' width='1' height='1'/>"
+                               "<rect fill='#0000ff' width='2' height='2'/>"
+                               "<rect fill='#ff0000' width='3' height='3'/>")), 0);
+    std::vector<std::string> polygons;
+    for (const auto& polygon : host.scene.polygons) polygons.push_back(polygon.surfaceName);
+    EXPECT_EQ(polygons, (std::vector<std::string>{"Surface 0", "Surface 1", "Surface 0"}));
+    EXPECT_EQ(host.scene.points[2], (std::array<double, 3>{3, -3, 0})) << "last element first";
+    EXPECT_EQ(channelCalls(host), (std::vector<std::string>{
+                                      transparency("Surface 0", opaque), baseColor("Surface 0", red),
+                                      transparency("Surface 1", opaque), baseColor("Surface 1", blue),
+                                      transparency("Surface 0", opaque), baseColor("Surface 0", red)}));
+    EXPECT_EQ(host.scene.surfaces.size(), 2u);
+    EXPECT_EQ(host.countCalls("firstSurface"), 1u) << "the host's surfaces are walked once";
+}
+
+TEST_F(ModuleTest, AlphaByteIsPartOfTheKey) {
+    const struct { const char* body; std::vector<std::string> expected; } cases[] = {
+        {"<rect width='1' height='1'/>",
+         {transparency("Surface 0", "0x1p+0"), baseColor("Surface 0", "0x0p+0 0x0p+0 0x0p+0")}},
+        {"<rect fill='#ff0000' fill-opacity='0.5' width='1' height='1'/>"
+         "<rect fill='#ff0000' width='1' height='1'/>",
+         {transparency("Surface 0", opaque), baseColor("Surface 0", red),
+          transparency("Surface 1", "0x1.010101010101p-1"), baseColor("Surface 1", red)}},
+        {"<rect fill='#336699' fill-opacity='0' width='1' height='1'/>",
+         {transparency("Surface 0", "0x1p+0"),
+          baseColor("Surface 0", "0x1.999999999999ap-3 0x1.999999999999ap-2 0x1.3333333333333p-1")}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.body);
+        module.reset();
+        module = testing_host::loadModule();
+        StandInHost host;
+        ASSERT_EQ(import(host, svg(c.body)), 0);
+        EXPECT_EQ(channelCalls(host), c.expected);
+    }
+}
+
+TEST_F(ModuleTest, ExistingSurfacesBearingTheNameAreRecoloured) {
+    StandInHost host;
+    host.addSurface("Surface 0");
+    host.addSurface("surface 0");
+    host.addSurface("", false);  // answers null for its name
+    host.addSurface("Surface 00");
+    host.addSurface("Surface 0");
+    host.addSurface("Surface 1");  // no slot 1 in this import
+    ASSERT_EQ(import(host, svg("<rect fill='#ff0000' width='1' height='1'/>")), 0);
+    EXPECT_EQ(host.scene.surfaces.size(), 6u) << "no new surface: one already bears the name";
+    for (std::size_t i : {0u, 4u})
+        EXPECT_EQ(*host.scene.surfaces[i].channel("BaseColor"), (std::vector<double>{1, 0, 0})) << i;
+    for (std::size_t i : {1u, 2u, 3u, 5u}) EXPECT_TRUE(host.scene.surfaces[i].channels.empty()) << i;
+    EXPECT_EQ(channelCalls(host).size(), 4u);
+}
+
+TEST_F(ModuleTest, NullPointDropsOnlyItsPolygon) {
+    StandInHost host;
+    host.script.services.nullPoints = {1};  // the second point of the first path in the list
+    ASSERT_EQ(import(host, svg("<rect fill='#0000ff' width='1' height='1'/>"
+                               "<polygon fill='#ff0000' points='0,0 1,0 1,1'/>")), 0);
+    EXPECT_EQ(host.countCalls("createPoint"), 7u);
+    ASSERT_EQ(host.scene.polygons.size(), 1u);
+    EXPECT_EQ(host.scene.polygons[0].surfaceName, "Surface 1");
+    EXPECT_EQ(host.scene.polygons[0].points, (std::vector<long>{2, 3, 4, 5}));
+    EXPECT_EQ(channelCalls(host), (std::vector<std::string>{transparency("Surface 1", opaque),
+                                                             baseColor("Surface 1", blue)}));
+}
+
+TEST_F(ModuleTest, EveryPathBecomesOnePolygonOfAllItsPoints) {
+    StandInHost host;
+    ASSERT_EQ(import(host, svg("<line x1='0' y1='0' x2='4' y2='0'/>"
+                               "<path d='M0 0 L1 0 L1 1'/>"
+                               "<path d='M0 0 L1 0 L1 1 Z'/>")), 0);
+    std::vector<std::size_t> sizes;
+    for (const auto& polygon : host.scene.polygons) sizes.push_back(polygon.points.size());
+    EXPECT_EQ(sizes, (std::vector<std::size_t>{3, 3, 2}));
+    EXPECT_EQ(host.scene.points.size(), 8u) << "no point is shared";
+}
