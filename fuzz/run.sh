@@ -22,7 +22,8 @@ if ! { CC=clang CXX=clang++ cmake -S . -B "$BUILD" -DPOLYIN_FUZZ=ON -DPOLYIN_BUI
   exit 1
 fi
 
-# Seed directories of each target, under fuzz/corpus/.
+# Seed directories of each target, under fuzz/corpus/; the whole-document targets also start
+# from examples/.
 seeds_of() {
   case $1 in
     reader|tokenizer|mesh) echo "reader" ;;
@@ -43,6 +44,7 @@ for target in reader tokenizer path_data transform style number mesh; do
   mkdir -p "$work"
   dirs=()
   for seed in $(seeds_of $target); do dirs+=("$ROOT/fuzz/corpus/$seed"); done
+  case $target in reader|tokenizer|mesh) dirs+=("$ROOT/examples") ;; esac
   if [ "$mode" = runs ]; then limit=(-seed=1 -runs="$budget"); else limit=(-max_total_time="$budget"); fi
   log=$BUILD/$target.log
   "$BUILD/fuzz/fuzz_$target" "${limit[@]}" -dict="$ROOT/fuzz/svg.dict" -max_len=4096 \

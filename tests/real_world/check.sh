@@ -28,7 +28,8 @@ make_circles() {
 make_list() {
   make_circles
   find /usr/share/icons -name '*.svg' -type f | LC_ALL=C sort >"$OUT/list.txt"
-  find "$PWD/fuzz/corpus/reader" "$PWD/$OUT/generated" -type f | LC_ALL=C sort >>"$OUT/list.txt"
+  find "$PWD/examples" "$PWD/fuzz/corpus/reader" "$PWD/$OUT/generated" -type f | LC_ALL=C sort \
+    >>"$OUT/list.txt"
   echo "$(wc -l <"$OUT/list.txt") files"
 }
 

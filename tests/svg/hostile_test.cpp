@@ -12,7 +12,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <future>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -320,15 +322,23 @@ TEST(HostileText, EveryPrefixOfADocumentParses) {
         "<path d=\"M 10 20 L 30 20 l 0 10 H 5 v -5 Z m 1 1 C 0 1 1 1 1 0 S 2 -1 2 0 Q 1 1 2 0 T 4 0\"/>"
         "<line x1=\"1\" y2=\"5\"/><polyline points=\"0,0 10,0 10,10\"/><polygon points=\"0 0 1 1 2 0\"/>"
         "</g><g transform=\"matrix(1 0 0 1 5 5)\"><rect width=\"1\" height=\"1\"/></g></svg>\n";
-    std::size_t full = parseText(document).records.size();
-    EXPECT_EQ(full, 8u);
-    for (std::size_t length = 0; length <= document.size(); ++length) {
-        std::string prefix = document.substr(0, length);
-        PathList list = parseSvgText(prefix.data(), 0.1f);
-        std::size_t records = 0;
-        for (PathRecord* r = list; r != nullptr; r = r->next, ++records) ASSERT_GT(r->pointCount, 0);
-        freePathList(list);
-        EXPECT_LE(records, full) << length;
+    EXPECT_EQ(parseText(document).records.size(), 8u);
+    std::vector<std::string> documents = {document};
+    for (const char* example : {"flags.svg", "logo.svg", "overview.svg"}) {
+        std::ifstream in(std::string(POLYIN_SOURCE_DIR) + "/examples/" + example, std::ios::binary);
+        documents.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        EXPECT_FALSE(documents.back().empty()) << example;
+    }
+    for (const std::string& whole : documents) {
+        std::size_t full = parseText(whole).records.size();
+        for (std::size_t length = 0; length <= whole.size(); ++length) {
+            std::string prefix = whole.substr(0, length);
+            PathList list = parseSvgText(prefix.data(), 0.1f);
+            std::size_t records = 0;
+            for (PathRecord* r = list; r != nullptr; r = r->next, ++records) ASSERT_GT(r->pointCount, 0);
+            freePathList(list);
+            EXPECT_LE(records, full) << length;
+        }
     }
 }
 
