@@ -25,8 +25,32 @@ make_circles() {
   } >"$file"
 }
 
+# n copies of a piece, without a newline between them.
+copies() { yes "$2" | head -n "$1" | tr -d '\n'; }
+
+# Hostile documents, so that the memory checks and the comparison cover them too.
+make_hostile() {
+  local dir=$OUT/generated
+  head -c 1000000 /dev/zero | tr '\0' '<' >"$dir/hostile_brackets.svg"
+  { copies 100000 '<g fill="#ff0000">'; echo '<rect width="1" height="1"/>'; copies 100001 '</g>'
+    echo '<rect width="2" height="2"/>'; } >"$dir/hostile_nested.svg"
+  { printf '<rect width="2" height="3"'; copies 100000 ' a="1"'; printf '/>'; } >"$dir/hostile_attributes.svg"
+  { printf '<rect fill="#'; copies 1000000 0; printf 'ff" style="stroke-width:'; copies 1000000 1
+    printf ';fill-opacity:.5" width="1" height="1"/>'; } >"$dir/hostile_values.svg"
+  { printf '<path d="M0 0 c'; copies 5000 ' 0.01 0.01 0.02 -0.01 0.03 0'; printf ' L 1e39 1e400 - + '
+    copies 70 0; printf '1"/><path d="M1 1 T'; copies 5000 ' 0 0'; printf '"/>'; } >"$dir/hostile_curves.svg"
+  { printf '<rect transform="'; copies 100000 'scale translate(1 '; printf '" width="1" height="1"/>'
+    printf '<rect style="'; copies 200 'style:'; printf 'fill:#f00" width="1" height="1"/>'; } \
+    >"$dir/hostile_transforms.svg"
+  printf '<circle r="-1e30"/><circle r="1e39"/>' >"$dir/hostile_circles.svg"
+  printf '\xff\xfe<\x00r\x00e\x00c\x00t\x00>\x00' >"$dir/hostile_utf16.svg"
+  printf '<rect width="1" height="1"/>\0<rect width="2" height="2"/>' >"$dir/hostile_nul.svg"
+  head -c 500 examples/logo.svg >"$dir/hostile_truncated.svg"
+}
+
 make_list() {
   make_circles
+  make_hostile
   find /usr/share/icons -name '*.svg' -type f | LC_ALL=C sort >"$OUT/list.txt"
   find "$PWD/examples" "$PWD/fuzz/corpus/reader" "$PWD/$OUT/generated" -type f | LC_ALL=C sort \
     >>"$OUT/list.txt"
