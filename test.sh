@@ -28,7 +28,7 @@ configure_and_test() {
   fi
   echo "== $name: test"
   local log="$dir.test.log"
-  (cd "$dir" && ctest -j "$JOBS" --output-on-failure --timeout 600) >"$log" 2>&1
+  (cd "$dir" && ctest -j "$JOBS" --output-on-failure --timeout 600 ${CTEST_EXCLUDE:+-E "$CTEST_EXCLUDE"}) >"$log" 2>&1
   local status=$?
   grep -E "tests passed|tests failed|\*\*\*Failed|\*\*\*Timeout|\*\*\*Exception|Not Run" "$log" | head -60
   local line total failed
@@ -80,6 +80,61 @@ fi
 # The deliverables, where the host's installer expects them.
 [ -f build/x86_64/polyin_64.p ] && cp build/x86_64/polyin_64.p build/polyin_64.p
 [ -f build/i386/polyin_32.p ] && cp build/i386/polyin_32.p build/polyin_32.p
+
+# ==== robustness checks: sanitizer tree, fuzz smoke, module memory check, real-world corpus ====
+
+# Tools of these checks, installed when missing; a step whose tool could not be installed fails.
+install_robustness_tools() {
+  local wanted="clang libclang-rt-14-dev valgrind adwaita-icon-theme tango-icon-theme" need="" p
+  for p in $wanted; do dpkg -s "$p" >/dev/null 2>&1 || need="$need $p"; done
+  # valgrind needs the i386 C library's symbols to run i386 programs.
+  if ! dpkg -s libc6-dbg:i386 >/dev/null 2>&1; then
+    dpkg --print-foreign-architectures | grep -qx i386 || $SUDO dpkg --add-architecture i386
+    need="$need libc6-dbg:i386"
+  fi
+  [ -n "$need" ] || return 0
+  echo "== installing:$need"
+  { $SUDO apt-get update && $SUDO apt-get install -y $need; } >build/robustness.install.log 2>&1 ||
+    echo "could not install all of:$need (see build/robustness.install.log)"
+}
+
+# run_step NAME COMMAND...: one check counted into the totals.
+run_step() {
+  local name=$1; shift
+  echo "== $name"
+  if "$@"; then
+    passed_total=$((passed_total + 1)); summary="$summary  $name: passed\n"
+  else
+    failed_total=$((failed_total + 1)); failures=$((failures + 1)); summary="$summary  $name: FAILED\n"
+  fi
+}
+
+# Every target of the fuzz smoke (fixed seed, fixed number of runs) counts as one check.
+fuzz_smoke() {
+  local log=build/fuzz.smoke.log ok bad
+  echo "== fuzz smoke (fixed seed, 3000 runs per target)"
+  fuzz/run.sh --runs 3000 >"$log" 2>&1
+  local status=$?
+  cat "$log"
+  ok=$(grep -c ': ok,' "$log"); bad=$(grep -c 'FAILED' "$log")
+  [ "$status" -eq 0 ] || [ "$bad" -gt 0 ] || bad=1
+  passed_total=$((passed_total + ok)); failed_total=$((failed_total + bad))
+  [ "$bad" -eq 0 ] || failures=$((failures + 1))
+  summary="$summary  fuzz smoke: $ok/$((ok + bad)) targets passed\n"
+}
+
+if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
+install_robustness_tools
+# The whole suite under ASan + UBSan, every report fatal. The dependency check of the module is
+# left out there: the sanitizer runtimes are linked in by design.
+export ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:abort_on_error=0
+export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+CTEST_EXCLUDE='^ModuleShape\.NeedsOnlyTheCLibraryAndLibm$' configure_and_test asan \
+  -DPOLYIN_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+unset ASAN_OPTIONS UBSAN_OPTIONS
+fuzz_smoke
+run_step "module memory check" tests/real_world/check.sh memcheck
+run_step "real-world corpus, x86-64 = i386" tests/real_world/check.sh compare
 
 printf "%b" "$summary"
 echo "TOTAL: $passed_total passed, $failed_total failed"

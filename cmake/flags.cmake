@@ -1,3 +1,13 @@
+# AddressSanitizer and UndefinedBehaviorSanitizer, with every report fatal. Float-to-integer
+# conversions out of range are checked too: they are undefined and input-driven (counts, alpha).
+set(POLYIN_SANITIZER_FLAGS -fsanitize=address,undefined,float-cast-overflow)
+function(polyin_sanitized_code target)
+  target_compile_options(${target} PRIVATE ${POLYIN_SANITIZER_FLAGS}
+    -fno-sanitize-recover=all -fno-omit-frame-pointer -g)
+  target_link_options(${target} PRIVATE ${POLYIN_SANITIZER_FLAGS})
+  target_compile_definitions(${target} PRIVATE POLYIN_SANITIZED=1)
+endfunction()
+
 # Warning and float flags shared by every target of the project.
 function(polyin_project_code target)
   target_compile_options(${target} PRIVATE
@@ -7,8 +17,7 @@ function(polyin_project_code target)
     target_compile_options(${target} PRIVATE -Werror)
   endif()
   if(POLYIN_SANITIZE)
-    target_compile_options(${target} PRIVATE -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
-    target_link_options(${target} PRIVATE -fsanitize=address,undefined)
+    polyin_sanitized_code(${target})
   endif()
 endfunction()
 
@@ -16,7 +25,8 @@ endfunction()
 # nothing visible but what the export map names.
 function(polyin_module_code target)
   polyin_project_code(${target})
-  target_compile_options(${target} PRIVATE -fno-exceptions -fno-rtti -fno-gnu-unique)
+  target_compile_options(${target} PRIVATE -fno-exceptions -fno-rtti
+    $<$<CXX_COMPILER_ID:GNU>:-fno-gnu-unique>)
   set_target_properties(${target} PROPERTIES
     CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
 endfunction()

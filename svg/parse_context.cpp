@@ -14,9 +14,6 @@
 
 namespace {
 
-// Size of each read when the file's size is unknown (pipes, devices).
-constexpr std::size_t readChunkSize = 64 * 1024;
-
 // Reads up to length bytes, retrying short reads; returns how many arrived.
 std::size_t readFully(int fd, char* buffer, std::size_t length) noexcept {
     std::size_t total = 0;
@@ -39,44 +36,19 @@ char* readKnownSize(int fd, std::uint64_t size) noexcept {
     return text;
 }
 
-// A stream of unknown size: read in growing chunks until its end. The text ends at the first
-// zero byte anyway, so reading stops there too (an endless device of zeros ends at once).
-char* readUnknownSize(int fd) noexcept {
-    char* text = nullptr;
-    std::size_t length = 0, capacity = 0;
-    for (;;) {
-        if (capacity - length < readChunkSize + 1) {
-            if (capacity > SIZE_MAX / 2 - readChunkSize) break;
-            std::size_t grown = capacity == 0 ? readChunkSize + 1 : capacity * 2;
-            char* larger = static_cast<char*>(resizeBlock(text, grown));
-            if (larger == nullptr) break;
-            text = larger;
-            capacity = grown;
-        }
-        std::size_t got = readFully(fd, text + length, readChunkSize);
-        bool hasZero = std::memchr(text + length, '\0', got) != nullptr;
-        length += got;
-        if (got < readChunkSize || hasZero) break;
-    }
-    if (text != nullptr) text[length] = '\0';
-    return text;
-}
-
 // Reads the whole file into one writable NUL-terminated buffer, or gives null.
 char* loadText(const char* fileName) noexcept {
-    // Non-blocking open: a FIFO without a writer must not hang the host.
+    // Non-blocking open: opening a FIFO must not wait for a writer.
     int fd = ::open(fileName, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return nullptr;
     char* text = nullptr;
     struct stat info;
-    if (::fstat(fd, &info) == 0 && !S_ISDIR(info.st_mode)) {
+    // Only regular files: a FIFO, terminal or device can block or never end, which would
+    // hang the host; a directory has no text.
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size >= 0) {
         int flags = ::fcntl(fd, F_GETFL);
         if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-        if (S_ISREG(info.st_mode) && info.st_size >= 0) {
-            text = readKnownSize(fd, static_cast<std::uint64_t>(info.st_size));
-        } else {
-            text = readUnknownSize(fd);
-        }
+        text = readKnownSize(fd, static_cast<std::uint64_t>(info.st_size));
     }
     ::close(fd);
     return text;

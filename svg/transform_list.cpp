@@ -59,12 +59,20 @@ std::ptrdiff_t readPairKeyword(ParserState& state, const char* keyword,
 
 void applyTransformList(ParserState& state, const char* text) noexcept {
     if (text == nullptr) return;
+    // The parentheses a keyword at p would take: the first "(" at or after p and the first ")"
+    // at or after that. Both only move forward, so a list whose keywords lack them is scanned
+    // once in all rather than once per keyword; such a keyword advances by one, as its reader
+    // would.
+    const char* open = nullptr;
+    const char* close = nullptr;
     const char* p = text;
     while (*p != '\0') {
         std::ptrdiff_t advance = 1;
         for (const TransformKeyword& keyword : transformKeywords) {
             if (std::strncmp(p, keyword.name, keyword.length) == 0) {
-                advance = keyword.read(state, p);
+                if (open == nullptr || open < p) open = findChar(p, '(');
+                if (close == nullptr || close < open) close = findChar(open, ')');
+                if (*open != '\0' && *close != '\0') advance = keyword.read(state, p);
                 break;
             }
         }

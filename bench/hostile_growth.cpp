@@ -1,0 +1,160 @@
+// Growth of parse time and peak memory for hostile documents of 1x, 2x, 4x and 8x size: every
+// class must grow linearly (the 8x row near eight times the 1x row), never faster.
+//   polyin_hostile_growth [--smoke] [--class NAME]
+// Each measurement runs in its own child process, so the peak resident size it reports is the
+// parse's own high-water mark above the document it was given.
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "svg/parse_context.h"
+#include "tests/hostile_input.h"
+
+namespace {
+
+using hostile::repeat;
+
+// One hostile class: a document of `units` repetitions of its growing part.
+struct HostileClass {
+    const char* name;
+    std::size_t baseUnits;
+    float tolerance;
+    std::string (*build)(std::size_t units);
+};
+
+const HostileClass classes[] = {
+    {"brackets", 1000000, 0.1f, [](std::size_t n) { return repeat("<", n); }},
+    {"nested-groups", 250000, 0.1f,
+     [](std::size_t n) {
+         return "<g fill=\"#ff0000\">" + repeat("<g>", n) + "<rect width=\"1\" height=\"1\"/>" +
+                repeat("</g>", n + 1);
+     }},
+    {"attributes", 100000, 0.1f,
+     [](std::size_t n) { return "<rect width=\"2\" height=\"3\"" + repeat(" a=\"1\"", n) + "/>"; }},
+    {"long-value", 1000000, 0.1f,
+     [](std::size_t n) { return "<rect fill=\"#" + repeat("0", n) + "f\" width=\"1\" height=\"1\"/>"; }},
+    {"long-declaration", 1000000, 0.1f,
+     [](std::size_t n) {
+         return "<rect style=\"stroke-width:" + repeat("1", n) + ";fill:#f00\" width=\"1\" height=\"1\"/>";
+     }},
+    {"transform-keywords", 100000, 0.1f,
+     [](std::size_t n) {
+         return "<rect transform=\"" + repeat("scale translate(1 ", n) + "\" width=\"1\" height=\"1\"/>";
+     }},
+    {"long-token", 1000000, 0.1f,
+     [](std::size_t n) { return "<path d=\"M 0 0 L ." + repeat("1", n) + " 5\"/>"; }},
+    {"numbers", 100000, 0.1f,
+     [](std::size_t n) {
+         return "<path d=\"M 0 0 L" + repeat(" 1e39 1e400 - + " + std::string(64, '0') + "1", n) + "\"/>";
+     }},
+    {"curves", 250000, 0.001f,
+     [](std::size_t n) { return "<path d=\"M0 0 c" + repeat(" 0.01 0.01 0.02 -0.01 0.03 0", n) + "\"/>"; }},
+    {"huge-circles", 4, 0.001f,
+     [](std::size_t n) { return repeat("<circle r=\"1e30\"/>", n); }},
+    {"subpaths", 100000, 0.1f, [](std::size_t n) { return "<path d=\"" + repeat("M 1 2 ", n) + "\"/>"; }},
+    {"nul-bytes", 1000000, 0.1f,
+     [](std::size_t n) { return "<rect width=\"1\" height=\"1\"/>" + std::string(n, '\0'); }},
+    {"utf16", 100000, 0.1f,
+     [](std::size_t n) {
+         std::string wide = "\xFF\xFE";
+         for (char c : repeat("<rect width=\"1\" height=\"1\"/>", n)) wide += std::string{c, '\0'};
+         return wide;
+     }},
+};
+
+struct Measurement {
+    long long bytes;
+    double seconds;
+    long peakKilobytes;
+    long long points;
+    long long records;
+};
+
+long maxResidentKilobytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+// Parses the document three times and keeps the fastest; the peak is above the document's own.
+Measurement measureInProcess(const HostileClass& hostile, std::size_t units) {
+    std::string document = hostile.build(units);
+    std::string copy = document;
+    long before = maxResidentKilobytes();
+    Measurement m{static_cast<long long>(document.size()), 1e30, 0, 0, 0};
+    for (int round = 0; round < 3; ++round) {
+        copy = document;
+        auto start = std::chrono::steady_clock::now();
+        PathList list = parseSvgText(copy.data(), hostile.tolerance);
+        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (seconds < m.seconds) m.seconds = seconds;
+        m.points = m.records = 0;
+        for (const PathRecord* r = list; r != nullptr; r = r->next) {
+            m.points += r->pointCount;
+            ++m.records;
+        }
+        freePathList(list);
+    }
+    m.peakKilobytes = maxResidentKilobytes() - before;
+    return m;
+}
+
+bool measure(const HostileClass& hostile, std::size_t units, Measurement& out) {
+    int channel[2];
+    if (pipe(channel) != 0) return false;
+    pid_t child = fork();
+    if (child < 0) return false;
+    if (child == 0) {
+        close(channel[0]);
+        Measurement m = measureInProcess(hostile, units);
+        ssize_t written = write(channel[1], &m, sizeof m);
+        _exit(written == static_cast<ssize_t>(sizeof m) ? 0 : 1);
+    }
+    close(channel[1]);
+    ssize_t got = read(channel[0], &out, sizeof out);
+    close(channel[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return got == static_cast<ssize_t>(sizeof out) && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    bool smoke = false;
+    const char* only = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--smoke") == 0) smoke = true;
+        else if (std::strcmp(argv[i], "--class") == 0 && i + 1 < argc) only = argv[++i];
+        else {
+            std::fprintf(stderr, "usage: %s [--smoke] [--class NAME]\n", argv[0]);
+            return 2;
+        }
+    }
+    std::printf("%-19s %5s %12s %10s %10s %10s %9s %8s\n", "class", "scale", "bytes", "ms", "peak KB",
+                "points", "records", "ms/1x");
+    int failures = 0;
+    for (const HostileClass& hostile : classes) {
+        if (only != nullptr && std::strcmp(only, hostile.name) != 0) continue;
+        std::size_t base = smoke ? (hostile.baseUnits + 99) / 100 : hostile.baseUnits;
+        double firstSeconds = 0.0;
+        for (std::size_t scale : {1u, 2u, 4u, 8u}) {
+            Measurement m{};
+            if (!measure(hostile, base * scale, m)) {
+                std::printf("%-19s %4zux  measurement failed\n", hostile.name, scale);
+                ++failures;
+                continue;
+            }
+            if (scale == 1) firstSeconds = m.seconds;
+            std::printf("%-19s %4zux %12lld %10.3f %10ld %10lld %9lld %8.2f\n", hostile.name, scale,
+                        m.bytes, m.seconds * 1e3, m.peakKilobytes, m.points,
+                        m.records, firstSeconds > 0.0 ? m.seconds / firstSeconds : 0.0);
+        }
+    }
+    return failures == 0 ? 0 : 1;
+}
