@@ -3,14 +3,13 @@
 #ifdef POLYIN_BENCH_MODULE_PATH
 
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <memory>
 #include <string>
-#include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "host/stand_in_host.h"
@@ -44,6 +43,75 @@ private:
     std::size_t used = blockSize;
 };
 
+// Surface name to surface index: open addressing on a hash of the name, at most half full.
+// Each slot keeps half the hash, so a new name is mostly settled without touching a surface.
+class SurfaceTable {
+public:
+    // The index of the surface of that name, or `absent`.
+    std::size_t find(const std::deque<LeanSurface>& surfaces, const char* name, std::uint64_t hash) const {
+        if (slots.empty()) return absent;
+        for (std::size_t at = hash & (slots.size() - 1);; at = (at + 1) & (slots.size() - 1)) {
+            const Slot& slot = slots[at];
+            if (slot.index == emptySlot) return absent;
+            if (slot.tag == tagOf(hash) && std::strcmp(surfaces[slot.index].name.c_str(), name) == 0)
+                return slot.index;
+        }
+    }
+
+    void insert(const std::deque<LeanSurface>& surfaces, std::size_t index, std::uint64_t hash) {
+        if (2 * (used + 1) > slots.size()) grow(surfaces);
+        place({tagOf(hash), static_cast<std::uint32_t>(index)}, hash);
+        ++used;
+    }
+
+    // Eight bytes at a time: names are short, and every surface is looked up once per polygon.
+    static std::uint64_t hashOf(const char* name) {
+        std::size_t length = std::strlen(name);
+        std::uint64_t hash = length, word = 0;
+        std::size_t at = 0;
+        for (; at + 8 <= length; at += 8) {
+            std::memcpy(&word, name + at, 8);
+            hash = mix(hash ^ word);
+        }
+        word = 0;
+        std::memcpy(&word, name + at, length - at);
+        return mix(hash ^ word);
+    }
+
+    static constexpr std::size_t absent = SIZE_MAX;
+
+private:
+    // The table slots: the high half of the name's hash and the surface index.
+    struct Slot {
+        std::uint32_t tag;
+        std::uint32_t index;
+    };
+    static constexpr std::uint32_t emptySlot = UINT32_MAX;
+
+    static std::uint32_t tagOf(std::uint64_t hash) { return static_cast<std::uint32_t>(hash >> 32); }
+
+    static std::uint64_t mix(std::uint64_t value) {
+        value *= 0x9E3779B97F4A7C15ull;
+        return value ^ (value >> 29);
+    }
+
+    void place(const Slot& entry, std::uint64_t hash) {
+        std::size_t at = hash & (slots.size() - 1);
+        while (slots[at].index != emptySlot) at = (at + 1) & (slots.size() - 1);
+        slots[at] = entry;
+    }
+
+    void grow(const std::deque<LeanSurface>& surfaces) {
+        std::vector<Slot> old(slots.empty() ? 64 : 2 * slots.size(), Slot{0, emptySlot});
+        old.swap(slots);
+        for (const Slot& entry : old)
+            if (entry.index != emptySlot) place(entry, hashOf(surfaces[entry.index].name.c_str()));
+    }
+
+    std::vector<Slot> slots;
+    std::size_t used = 0;
+};
+
 struct LeanPoint {
     double x, y, z;
 };
@@ -53,8 +121,8 @@ struct LeanScene {
     BlockList<std::size_t> polygonPoints;  // the point indices of every polygon, in order
     std::vector<std::size_t> polygonStarts;
     std::vector<std::size_t> polygonSurfaces;
-    std::deque<LeanSurface> surfaces;  // stable addresses: the map's keys view their names
-    std::unordered_map<std::string_view, std::size_t> surfaceByName;
+    std::deque<LeanSurface> surfaces;  // stable addresses: handles point at them
+    SurfaceTable surfaceByName;
     std::size_t pointCount = 0;
     std::size_t pointIndexCount = 0;
     bool keepsGeometry = true;  // false: count only, so peak memory is the module's own
@@ -82,14 +150,12 @@ PointId createPoint(void*, const double* position) {
 
 void* createPolygon(void*, std::intptr_t, const void*, const char* surfaceName, std::int32_t count,
                     const PointId* points) {
-    auto found = scene->surfaceByName.find(std::string_view(surfaceName));
-    std::size_t surface;
-    if (found == scene->surfaceByName.end()) {
+    std::uint64_t hash = SurfaceTable::hashOf(surfaceName);
+    std::size_t surface = scene->surfaceByName.find(scene->surfaces, surfaceName, hash);
+    if (surface == SurfaceTable::absent) {
         surface = scene->surfaces.size();
         scene->surfaces.push_back({surfaceName, surface, {0.0, 0.0, 0.0}, 0.0});
-        scene->surfaceByName.emplace(scene->surfaces.back().name, surface);
-    } else {
-        surface = found->second;
+        scene->surfaceByName.insert(scene->surfaces, surface, hash);
     }
     scene->polygonSurfaces.push_back(surface);
     if (!scene->keepsGeometry) return &scene->polygonSurfaces.back();
@@ -116,8 +182,10 @@ SurfaceHandle nextSurface(SurfaceHandle surface) {
 const char* surfaceName(SurfaceHandle surface) { return static_cast<LeanSurface*>(surface)->name.c_str(); }
 void setSurfaceChannel(SurfaceHandle surface, const char* channel, const double* values) {
     auto* s = static_cast<LeanSurface*>(surface);
-    if (std::strcmp(channel, "BaseColor") == 0) std::memcpy(s->baseColor, values, sizeof s->baseColor);
-    if (std::strcmp(channel, "Transparency") == 0) s->transparency = values[0];
+    if (channel[0] == 'B' && std::strcmp(channel, "BaseColor") == 0)
+        std::memcpy(s->baseColor, values, sizeof s->baseColor);
+    else if (channel[0] == 'T' && std::strcmp(channel, "Transparency") == 0)
+        s->transparency = values[0];
 }
 
 PanelHandle createPanel(const char*, void*) { return &panelTag; }

@@ -2,7 +2,6 @@
 #include "plugin/mesh_output.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -26,9 +25,15 @@ struct SlotTable {
     std::int32_t slotCount;
 };
 
-std::size_t countPaths(const PathRecord* path) noexcept {
+// The number of paths, and the point count of the largest one.
+std::size_t countPaths(const PathRecord* path, std::size_t& largest) noexcept {
     std::size_t count = 0;
-    for (; path != nullptr; path = path->next) ++count;
+    largest = 0;
+    for (; path != nullptr; path = path->next) {
+        ++count;
+        std::size_t points = path->pointCount > 0 ? static_cast<std::size_t>(path->pointCount) : 0;
+        if (points > largest) largest = points;
+    }
     return count;
 }
 
@@ -61,16 +66,47 @@ std::int32_t assignSlot(SlotTable& table, std::uint32_t colorKey) noexcept {
     return found.slot;
 }
 
+// "Surface " and the slot index in decimal, as "Surface %i" would print it.
 void formatSurfaceName(char (&name)[surfaceNameSize], std::int32_t slot) noexcept {
-    std::snprintf(name, sizeof name, "Surface %i", slot);
+    std::memcpy(name, surfacePrefix, surfacePrefixLength);
+    char* out = name + surfacePrefixLength;
+    std::int64_t value = slot;
+    if (value < 0) {
+        *out++ = '-';
+        value = -value;
+    }
+    char digits[maxIndexDigits];
+    int length = 0;
+    do {
+        digits[length++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    while (length > 0) *out++ = digits[--length];
+    *out = '\0';
+}
+
+// Point ids of one path at a time: one buffer for every path when the largest fits.
+struct IdBuffer {
+    PointId* ids;
+    std::size_t capacity;
+};
+
+PointId* idsFor(IdBuffer& buffer, std::size_t count) noexcept {
+    if (count <= buffer.capacity) return buffer.ids;
+    if (count > SIZE_MAX / sizeof(PointId)) return nullptr;
+    void* grown = std::realloc(buffer.ids, count * sizeof(PointId));
+    if (grown == nullptr) return nullptr;
+    buffer.ids = static_cast<PointId*>(grown);
+    buffer.capacity = count;
+    return buffer.ids;
 }
 
 // One host point per vertex and, when every point exists, one polygon through them all.
-void addPathGeometry(MeshEditOps& ops, const PathRecord& path, std::int32_t slot) noexcept {
+void addPathGeometry(MeshEditOps& ops, const PathRecord& path, std::int32_t slot,
+                     IdBuffer& buffer) noexcept {
     if (path.pointCount <= 0 || ops.createPoint == nullptr) return;
     std::size_t count = static_cast<std::size_t>(path.pointCount);
-    if (count > SIZE_MAX / sizeof(PointId)) return;
-    PointId* ids = static_cast<PointId*>(std::malloc(count * sizeof(PointId)));
+    PointId* ids = idsFor(buffer, count);
     if (ids == nullptr) return;  // this path is dropped, the others go on
     char surfaceName[surfaceNameSize];
     formatSurfaceName(surfaceName, slot);
@@ -83,7 +119,6 @@ void addPathGeometry(MeshEditOps& ops, const PathRecord& path, std::int32_t slot
     }
     if (complete && ops.createPolygon != nullptr)
         ops.createPolygon(ops.editState, 0, nullptr, surfaceName, path.pointCount, ids);
-    std::free(ids);
 }
 
 // The slot index that a host surface name stands for, or -1 when it names none of them.
@@ -190,10 +225,14 @@ void buildHostMesh(PathList list, CommandContext* context, SurfaceService* surfa
         freePathList(list);
         return;
     }
-    SlotTable table = createSlotTable(countPaths(list));
+    std::size_t largest = 0;
+    SlotTable table = createSlotTable(countPaths(list, largest));
     if (table.entries != nullptr) {  // without the table no polygon could be named
+        IdBuffer buffer = {nullptr, 0};
+        idsFor(buffer, largest);  // when this fails, each path asks for its own size again
         for (const PathRecord* path = list; path != nullptr; path = path->next)
-            addPathGeometry(*ops, *path, assignSlot(table, path->fillColor));
+            addPathGeometry(*ops, *path, assignSlot(table, path->fillColor), buffer);
+        std::free(buffer.ids);
     }
     if (ops->finishEdit != nullptr) ops->finishEdit(ops->editState, nullptr, nullptr);
     if (table.entries != nullptr && table.slotCount > 0 && canColour(surfaces))
