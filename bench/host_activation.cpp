@@ -31,15 +31,22 @@ class BlockList {
 public:
     void push(const T& value) {
         if (used == blockSize) {
-            blocks.emplace_back(new T[blockSize]);
+            if (++current == blocks.size()) blocks.emplace_back(new T[blockSize]);
             used = 0;
         }
-        blocks.back()[used++] = value;
+        blocks[current][used++] = value;
+    }
+
+    // Empties the list and keeps its blocks for what comes next.
+    void clear() {
+        current = SIZE_MAX;
+        used = blockSize;
     }
 
 private:
     static constexpr std::size_t blockSize = 1 << 16;
     std::vector<std::unique_ptr<T[]>> blocks;
+    std::size_t current = SIZE_MAX;  // the block being filled; wraps to 0 on the first push
     std::size_t used = blockSize;
 };
 
@@ -58,10 +65,11 @@ public:
         }
     }
 
-    void insert(const std::deque<LeanSurface>& surfaces, std::size_t index, std::uint64_t hash) {
-        if (2 * (used + 1) > slots.size()) grow(surfaces);
-        place({tagOf(hash), static_cast<std::uint32_t>(index)}, hash);
-        ++used;
+    // Adds the surface of the next index.
+    void insert(std::uint64_t hash) {
+        hashes.push_back(hash);
+        if (2 * hashes.size() > slots.size()) grow();
+        else place(hashes.size() - 1);
     }
 
     // Eight bytes at a time: names are short, and every surface is looked up once per polygon.
@@ -74,11 +82,17 @@ public:
             hash = mix(hash ^ word);
         }
         word = 0;
-        std::memcpy(&word, name + at, length - at);
+        for (unsigned shift = 0; at < length; ++at, shift += 8)
+            word |= std::uint64_t{static_cast<unsigned char>(name[at])} << shift;
         return mix(hash ^ word);
     }
 
     static constexpr std::size_t absent = SIZE_MAX;
+
+    void clear() {
+        slots.clear();
+        hashes.clear();
+    }
 
 private:
     // The table slots: the high half of the name's hash and the surface index.
@@ -95,21 +109,21 @@ private:
         return value ^ (value >> 29);
     }
 
-    void place(const Slot& entry, std::uint64_t hash) {
+    void place(std::size_t index) {
+        std::uint64_t hash = hashes[index];
         std::size_t at = hash & (slots.size() - 1);
         while (slots[at].index != emptySlot) at = (at + 1) & (slots.size() - 1);
-        slots[at] = entry;
+        slots[at] = {tagOf(hash), static_cast<std::uint32_t>(index)};
     }
 
-    void grow(const std::deque<LeanSurface>& surfaces) {
-        std::vector<Slot> old(slots.empty() ? 64 : 2 * slots.size(), Slot{0, emptySlot});
-        old.swap(slots);
-        for (const Slot& entry : old)
-            if (entry.index != emptySlot) place(entry, hashOf(surfaces[entry.index].name.c_str()));
+    // Doubles the slots and places every surface again from its kept hash.
+    void grow() {
+        slots.assign(slots.empty() ? 64 : 2 * slots.size(), Slot{0, emptySlot});
+        for (std::size_t index = 0; index < hashes.size(); ++index) place(index);
     }
 
     std::vector<Slot> slots;
-    std::size_t used = 0;
+    std::vector<std::uint64_t> hashes;  // per surface index
 };
 
 struct LeanPoint {
@@ -128,6 +142,18 @@ struct LeanScene {
     bool keepsGeometry = true;  // false: count only, so peak memory is the module's own
     std::string fullName;
     std::int32_t detail = 10;
+
+    // Empties the scene for the next activation; its storage stays, as in a running host.
+    void clear() {
+        points.clear();
+        polygonPoints.clear();
+        polygonStarts.clear();
+        polygonSurfaces.clear();
+        surfaces.clear();
+        surfaceByName.clear();
+        pointCount = 0;
+        pointIndexCount = 0;
+    }
 };
 
 LeanScene* scene = nullptr;  // the scene of the activation that is running
@@ -155,7 +181,7 @@ void* createPolygon(void*, std::intptr_t, const void*, const char* surfaceName, 
     if (surface == SurfaceTable::absent) {
         surface = scene->surfaces.size();
         scene->surfaces.push_back({surfaceName, surface, {0.0, 0.0, 0.0}, 0.0});
-        scene->surfaceByName.insert(scene->surfaces, surface, hash);
+        scene->surfaceByName.insert(hash);
     }
     scene->polygonSurfaces.push_back(surface);
     if (!scene->keepsGeometry) return &scene->polygonSurfaces.back();
@@ -273,7 +299,8 @@ std::size_t runHostActivation(const char* fileName, int detail, bool keepsGeomet
     char fullName[PATH_MAX];
     standin::LoadedModule* module = prepareActivation(fileName, fullName);
     if (module == nullptr) return 0;
-    LeanScene lean;
+    static LeanScene lean;
+    lean.clear();
     lean.fullName = fullName;
     lean.detail = detail;
     lean.keepsGeometry = keepsGeometry;

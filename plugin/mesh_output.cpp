@@ -158,7 +158,10 @@ void releaseSurfaceIndex(SurfaceIndex& index) noexcept {
 void addMatch(SurfaceIndex& index, std::int32_t slotCount, std::int32_t slot,
               SurfaceHandle surface) noexcept {
     if (index.matchCount == index.matchCapacity) {
-        std::size_t capacity = index.matchCapacity == 0 ? 8 : index.matchCapacity * 2;
+        // most slots have one surface: start at the slot count, then double
+        std::size_t capacity = index.matchCapacity == 0
+                                   ? static_cast<std::size_t>(slotCount < 8 ? 8 : slotCount)
+                                   : index.matchCapacity * 2;
         if (capacity > INT32_MAX || capacity > SIZE_MAX / sizeof(SurfaceIndex::Match)) return;
         void* grown = std::realloc(index.matches, capacity * sizeof(SurfaceIndex::Match));
         if (grown == nullptr) return;
@@ -197,19 +200,22 @@ bool canColour(const SurfaceService* surfaces) noexcept {
 }
 
 // Sets "Transparency" then "BaseColor" on each surface of the path's slot, once per path.
-void colourSurfaces(const PathRecord* list, const SlotTable& table, SurfaceService& surfaces) noexcept {
+// pathSlots, when not null, holds each path's slot in list order, as the geometry pass found it.
+void colourSurfaces(const PathRecord* list, const SlotTable& table, const std::int32_t* pathSlots,
+                    SurfaceService& surfaces) noexcept {
     SurfaceIndex index;
     if (!indexSurfaces(surfaces, table.slotCount, index)) return;
-    for (const PathRecord* path = list; path != nullptr; path = path->next) {
+    std::size_t at = 0;
+    for (const PathRecord* path = list; path != nullptr; path = path->next, ++at) {
         std::uint32_t key = path->fillColor;
-        std::int32_t slot = probe(table, key).slot;
+        std::int32_t slot = pathSlots != nullptr ? pathSlots[at] : probe(table, key).slot;
         double transparency = 1.0 - static_cast<double>((key >> 24) & 0xFFu) / 255.0;
         double baseColor[3] = {static_cast<double>((key >> 16) & 0xFFu) / 255.0,
                                static_cast<double>((key >> 8) & 0xFFu) / 255.0,
                                static_cast<double>(key & 0xFFu) / 255.0};
-        for (std::int32_t at = index.first[slot]; at >= 0; at = index.matches[at].next) {
-            surfaces.setSurfaceChannel(index.matches[at].surface, "Transparency", &transparency);
-            surfaces.setSurfaceChannel(index.matches[at].surface, "BaseColor", baseColor);
+        for (std::int32_t match = index.first[slot]; match >= 0; match = index.matches[match].next) {
+            surfaces.setSurfaceChannel(index.matches[match].surface, "Transparency", &transparency);
+            surfaces.setSurfaceChannel(index.matches[match].surface, "BaseColor", baseColor);
         }
     }
     releaseSurfaceIndex(index);
@@ -226,17 +232,25 @@ void buildHostMesh(PathList list, CommandContext* context, SurfaceService* surfa
         return;
     }
     std::size_t largest = 0;
-    SlotTable table = createSlotTable(countPaths(list, largest));
+    std::size_t pathCount = countPaths(list, largest);
+    SlotTable table = createSlotTable(pathCount);
+    std::int32_t* pathSlots = nullptr;  // the colouring pass probes again without it
     if (table.entries != nullptr) {  // without the table no polygon could be named
+        pathSlots = static_cast<std::int32_t*>(std::malloc(pathCount * sizeof(std::int32_t)));
         IdBuffer buffer = {nullptr, 0};
         idsFor(buffer, largest);  // when this fails, each path asks for its own size again
-        for (const PathRecord* path = list; path != nullptr; path = path->next)
-            addPathGeometry(*ops, *path, assignSlot(table, path->fillColor), buffer);
+        std::size_t at = 0;
+        for (const PathRecord* path = list; path != nullptr; path = path->next, ++at) {
+            std::int32_t slot = assignSlot(table, path->fillColor);
+            if (pathSlots != nullptr) pathSlots[at] = slot;
+            addPathGeometry(*ops, *path, slot, buffer);
+        }
         std::free(buffer.ids);
     }
     if (ops->finishEdit != nullptr) ops->finishEdit(ops->editState, nullptr, nullptr);
     if (table.entries != nullptr && table.slotCount > 0 && canColour(surfaces))
-        colourSurfaces(list, table, *surfaces);
+        colourSurfaces(list, table, pathSlots, *surfaces);
     freePathList(list);
+    std::free(pathSlots);
     std::free(table.entries);
 }
