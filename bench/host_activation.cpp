@@ -57,7 +57,8 @@ public:
     // The index of the surface of that name, or `absent`.
     std::size_t find(const std::deque<LeanSurface>& surfaces, const char* name, std::uint64_t hash) const {
         if (slots.empty()) return absent;
-        for (std::size_t at = hash & (slots.size() - 1);; at = (at + 1) & (slots.size() - 1)) {
+        const std::size_t mask = slots.size() - 1;
+        for (std::size_t at = static_cast<std::size_t>(hash) & mask;; at = (at + 1) & mask) {
             const Slot& slot = slots[at];
             if (slot.index == emptySlot) return absent;
             if (slot.tag == tagOf(hash) && std::strcmp(surfaces[slot.index].name.c_str(), name) == 0)
@@ -111,7 +112,7 @@ private:
 
     void place(std::size_t index) {
         std::uint64_t hash = hashes[index];
-        std::size_t at = hash & (slots.size() - 1);
+        std::size_t at = static_cast<std::size_t>(hash) & (slots.size() - 1);
         while (slots[at].index != emptySlot) at = (at + 1) & (slots.size() - 1);
         slots[at] = {tagOf(hash), static_cast<std::uint32_t>(index)};
     }

@@ -17,7 +17,7 @@ struct PresentationName {
 
 // "none" switches the paint off and keeps the inherited colour; anything else is a colour.
 void applyPaint(const char* value, std::uint8_t& hasPaint, std::uint32_t& color) noexcept {
-    if (std::strcmp(value, "none") == 0) {
+    if (isSameText(value, "none")) {
         hasPaint = 0;
         return;
     }
@@ -110,7 +110,7 @@ void applyAttributes(ParserState& state, AttrList attributes) noexcept {
     if (attributes == nullptr) return;
     for (AttrList pair = attributes; pair[0] != nullptr; pair += 2) {
         if (pair[1] == nullptr) continue;  // a name without a value changes nothing
-        if (std::strcmp(pair[0], "style") == 0) {
+        if (isSameText(pair[0], "style")) {
             applyStyleDeclarations(state, pair[1]);
         } else {
             applyPresentationAttribute(state, pair[0], pair[1]);
@@ -122,7 +122,7 @@ bool applyPresentationAttribute(ParserState& state, const char* name, const char
     if (name == nullptr) return false;
     for (const PresentationName& entry : presentationNames) {
         // the first byte settles most names without a call
-        if (name[0] == entry.name[0] && std::strcmp(name, entry.name) == 0) {
+        if (name[0] == entry.name[0] && isSameText(name, entry.name)) {
             if (value != nullptr) entry.apply(state, value);
             return true;
         }
