@@ -57,16 +57,32 @@ void applyTransform(ParserState& state, const char* value) noexcept {
     applyTransformList(state, value);
 }
 
+// Grouped by first byte, so that a name is compared only with the names of its group.
 constexpr PresentationName presentationNames[] = {
     {"style", applyStyle},
-    {"display", applyDisplay},
-    {"fill", applyFill},
-    {"fill-opacity", applyFillOpacity},
     {"stroke", applyStroke},
     {"stroke-width", applyStrokeWidth},
     {"stroke-opacity", applyStrokeOpacity},
+    {"display", applyDisplay},
+    {"fill", applyFill},
+    {"fill-opacity", applyFillOpacity},
     {"transform", applyTransform},
 };
+
+// The entries [first, first + count) whose names start with the byte c.
+struct NameGroup {
+    int first, count;
+};
+
+NameGroup groupOf(char c) noexcept {
+    switch (c) {
+    case 's': return {0, 4};
+    case 'd': return {4, 1};
+    case 'f': return {5, 2};
+    case 't': return {7, 1};
+    default: return {0, 0};
+    }
+}
 
 // True when [begin, end) is one of the presentation names, whole.
 bool isPresentationName(const char* begin, const char* end) noexcept {
@@ -120,9 +136,10 @@ void applyAttributes(ParserState& state, AttrList attributes) noexcept {
 
 bool applyPresentationAttribute(ParserState& state, const char* name, const char* value) noexcept {
     if (name == nullptr) return false;
-    for (const PresentationName& entry : presentationNames) {
-        // the first byte settles most names without a call
-        if (name[0] == entry.name[0] && isSameText(name, entry.name)) {
+    const NameGroup group = groupOf(name[0]);
+    for (int i = group.first; i < group.first + group.count; ++i) {
+        const PresentationName& entry = presentationNames[i];
+        if (isSameText(name + 1, entry.name + 1)) {  // the first bytes are equal
             if (value != nullptr) entry.apply(state, value);
             return true;
         }
