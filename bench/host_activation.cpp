@@ -2,12 +2,12 @@
 
 #ifdef POLYIN_BENCH_MODULE_PATH
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -55,7 +55,7 @@ private:
 class SurfaceTable {
 public:
     // The index of the surface of that name, or `absent`.
-    std::size_t find(const std::deque<LeanSurface>& surfaces, const char* name, std::uint64_t hash) const {
+    std::size_t find(const std::vector<LeanSurface>& surfaces, const char* name, std::uint64_t hash) const {
         if (slots.empty()) return absent;
         const std::size_t mask = slots.size() - 1;
         for (std::size_t at = static_cast<std::size_t>(hash) & mask;; at = (at + 1) & mask) {
@@ -90,8 +90,9 @@ public:
 
     static constexpr std::size_t absent = SIZE_MAX;
 
+    // Empties the table and keeps its size, so that a scene of the same size never grows it.
     void clear() {
-        slots.clear();
+        std::fill(slots.begin(), slots.end(), Slot{0, emptySlot});
         hashes.clear();
     }
 
@@ -136,7 +137,7 @@ struct LeanScene {
     BlockList<std::size_t> polygonPoints;  // the point indices of every polygon, in order
     std::vector<std::size_t> polygonStarts;
     std::vector<std::size_t> polygonSurfaces;
-    std::deque<LeanSurface> surfaces;  // stable addresses: handles point at them
+    std::vector<LeanSurface> surfaces;  // handles point at them: given out only once it is complete
     SurfaceTable surfaceByName;
     std::size_t pointCount = 0;
     std::size_t pointIndexCount = 0;

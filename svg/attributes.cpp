@@ -96,15 +96,24 @@ bool isPresentationName(const char* begin, const char* end) noexcept {
     return false;
 }
 
-bool isHexDigit(unsigned char c) noexcept {
-    return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
+// The value of each hex digit byte, noHexDigit for every other byte.
+constexpr unsigned char noHexDigit = 0xFF;
 
-std::uint32_t hexDigitValue(unsigned char c) noexcept {
-    if (isDigit(c)) return static_cast<std::uint32_t>(c - '0');
-    if (c >= 'a' && c <= 'f') return static_cast<std::uint32_t>(c - 'a' + 10);
-    return static_cast<std::uint32_t>(c - 'A' + 10);
-}
+struct HexDigitValues {
+    unsigned char of[256];
+    constexpr HexDigitValues() : of() {
+        for (int c = 0; c < 256; ++c) {
+            of[c] = isDigit(static_cast<unsigned char>(c)) ? static_cast<unsigned char>(c - '0')
+                    : c >= 'a' && c <= 'f'                 ? static_cast<unsigned char>(c - 'a' + 10)
+                    : c >= 'A' && c <= 'F'                 ? static_cast<unsigned char>(c - 'A' + 10)
+                                                           : noHexDigit;
+        }
+    }
+};
+
+constexpr HexDigitValues hexDigitValues;
+
+bool isHexDigit(unsigned char c) noexcept { return hexDigitValues.of[c] != noHexDigit; }
 
 // The end of [begin, end) without its trailing blanks.
 const char* trimTrailingBlanks(const char* begin, const char* end) noexcept {
@@ -193,7 +202,7 @@ std::uint32_t parseColor(const char* text) noexcept {
     }
     std::uint32_t value = 0;
     for (; isHexDigit(static_cast<unsigned char>(*p)); ++p) {
-        value = (value << 4) | hexDigitValue(static_cast<unsigned char>(*p));  // wraps modulo 2^32
+        value = (value << 4) | hexDigitValues.of[static_cast<unsigned char>(*p)];  // wraps modulo 2^32
     }
     return negative ? 0u - value : value;
 }
