@@ -73,19 +73,21 @@ public:
         else place(hashes.size() - 1);
     }
 
-    // Eight bytes at a time: names are short, and every surface is looked up once per polygon.
+    // Bytes gathered into words, one mix per eight: names are short and were just written byte
+    // by byte, so wide loads of them would wait for those stores.
     static std::uint64_t hashOf(const char* name) {
-        std::size_t length = std::strlen(name);
-        std::uint64_t hash = length, word = 0;
-        std::size_t at = 0;
-        for (; at + 8 <= length; at += 8) {
-            std::memcpy(&word, name + at, 8);
-            hash = mix(hash ^ word);
+        std::uint64_t hash = 0, word = 0;
+        unsigned shift = 0;
+        for (; *name != '\0'; ++name) {
+            word |= std::uint64_t{static_cast<unsigned char>(*name)} << shift;
+            shift += 8;
+            if (shift == 64) {
+                hash = mix(hash ^ word);
+                word = 0;
+                shift = 0;
+            }
         }
-        word = 0;
-        for (unsigned shift = 0; at < length; ++at, shift += 8)
-            word |= std::uint64_t{static_cast<unsigned char>(name[at])} << shift;
-        return mix(hash ^ word);
+        return mix(hash ^ word ^ shift);
     }
 
     static constexpr std::size_t absent = SIZE_MAX;
