@@ -55,14 +55,15 @@ private:
 class SurfaceTable {
 public:
     // The index of the surface of that name, or `absent`.
-    std::size_t find(const std::vector<LeanSurface>& surfaces, const char* name, std::uint64_t hash) const {
+    std::size_t find(const std::vector<LeanSurface>& surfaces, const char* name,
+                     std::uint64_t hash) const {
         if (slots.empty()) return absent;
         const std::size_t mask = slots.size() - 1;
         for (std::size_t at = static_cast<std::size_t>(hash) & mask;; at = (at + 1) & mask) {
             const Slot& slot = slots[at];
             if (slot.index == emptySlot) return absent;
-            if (slot.tag == tagOf(hash) && std::strcmp(surfaces[slot.index].name.c_str(), name) == 0)
-                return slot.index;
+            if (slot.tag != tagOf(hash)) continue;
+            if (std::strcmp(surfaces[slot.index].name.c_str(), name) == 0) return slot.index;
         }
     }
 
@@ -106,7 +107,9 @@ private:
     };
     static constexpr std::uint32_t emptySlot = UINT32_MAX;
 
-    static std::uint32_t tagOf(std::uint64_t hash) { return static_cast<std::uint32_t>(hash >> 32); }
+    static std::uint32_t tagOf(std::uint64_t hash) {
+        return static_cast<std::uint32_t>(hash >> 32);
+    }
 
     static std::uint64_t mix(std::uint64_t value) {
         value *= 0x9E3779B97F4A7C15ull;

@@ -213,7 +213,8 @@ void colourSurfaces(const PathRecord* list, const SlotTable& table, const std::i
         double baseColor[3] = {static_cast<double>((key >> 16) & 0xFFu) / 255.0,
                                static_cast<double>((key >> 8) & 0xFFu) / 255.0,
                                static_cast<double>(key & 0xFFu) / 255.0};
-        for (std::int32_t match = index.first[slot]; match >= 0; match = index.matches[match].next) {
+        for (std::int32_t match = index.first[slot]; match >= 0;
+             match = index.matches[match].next) {
             surfaces.setSurfaceChannel(index.matches[match].surface, "Transparency", &transparency);
             surfaces.setSurfaceChannel(index.matches[match].surface, "BaseColor", baseColor);
         }

@@ -103,10 +103,11 @@ struct HexDigitValues {
     unsigned char of[256];
     constexpr HexDigitValues() : of() {
         for (int c = 0; c < 256; ++c) {
-            of[c] = isDigit(static_cast<unsigned char>(c)) ? static_cast<unsigned char>(c - '0')
-                    : c >= 'a' && c <= 'f'                 ? static_cast<unsigned char>(c - 'a' + 10)
-                    : c >= 'A' && c <= 'F'                 ? static_cast<unsigned char>(c - 'A' + 10)
-                                                           : noHexDigit;
+            int value = isDigit(static_cast<unsigned char>(c)) ? c - '0'
+                        : c >= 'a' && c <= 'f'                 ? c - 'a' + 10
+                        : c >= 'A' && c <= 'F'                 ? c - 'A' + 10
+                                                               : noHexDigit;
+            of[c] = static_cast<unsigned char>(value);
         }
     }
 };
@@ -202,7 +203,8 @@ std::uint32_t parseColor(const char* text) noexcept {
     }
     std::uint32_t value = 0;
     for (; isHexDigit(static_cast<unsigned char>(*p)); ++p) {
-        value = (value << 4) | hexDigitValues.of[static_cast<unsigned char>(*p)];  // wraps modulo 2^32
+        // wraps modulo 2^32
+        value = (value << 4) | hexDigitValues.of[static_cast<unsigned char>(*p)];
     }
     return negative ? 0u - value : value;
 }
