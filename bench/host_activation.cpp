@@ -2,15 +2,14 @@
 
 #ifdef POLYIN_BENCH_MODULE_PATH
 
+#include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
 #include <memory>
 #include <string>
-#include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "host/stand_in_host.h"
@@ -32,16 +31,106 @@ class BlockList {
 public:
     void push(const T& value) {
         if (used == blockSize) {
-            blocks.emplace_back(new T[blockSize]);
+            if (++current == blocks.size()) blocks.emplace_back(new T[blockSize]);
             used = 0;
         }
-        blocks.back()[used++] = value;
+        blocks[current][used++] = value;
+    }
+
+    // Empties the list and keeps its blocks for what comes next.
+    void clear() {
+        current = SIZE_MAX;
+        used = blockSize;
     }
 
 private:
     static constexpr std::size_t blockSize = 1 << 16;
     std::vector<std::unique_ptr<T[]>> blocks;
+    std::size_t current = SIZE_MAX;  // the block being filled; wraps to 0 on the first push
     std::size_t used = blockSize;
+};
+
+// Surface name to surface index: open addressing on a hash of the name, at most half full.
+// Each slot keeps half the hash, so a new name is mostly settled without touching a surface.
+class SurfaceTable {
+public:
+    // The index of the surface of that name, or `absent`.
+    std::size_t find(const std::vector<LeanSurface>& surfaces, const char* name,
+                     std::uint64_t hash) const {
+        if (slots.empty()) return absent;
+        const std::size_t mask = slots.size() - 1;
+        for (std::size_t at = static_cast<std::size_t>(hash) & mask;; at = (at + 1) & mask) {
+            const Slot& slot = slots[at];
+            if (slot.index == emptySlot) return absent;
+            if (slot.tag != tagOf(hash)) continue;
+            if (std::strcmp(surfaces[slot.index].name.c_str(), name) == 0) return slot.index;
+        }
+    }
+
+    // Adds the surface of the next index.
+    void insert(std::uint64_t hash) {
+        hashes.push_back(hash);
+        if (2 * hashes.size() > slots.size()) grow();
+        else place(hashes.size() - 1);
+    }
+
+    // Bytes gathered into words, one mix per eight: names are short and were just written byte
+    // by byte, so wide loads of them would wait for those stores.
+    static std::uint64_t hashOf(const char* name) {
+        std::uint64_t hash = 0, word = 0;
+        unsigned shift = 0;
+        for (; *name != '\0'; ++name) {
+            word |= std::uint64_t{static_cast<unsigned char>(*name)} << shift;
+            shift += 8;
+            if (shift == 64) {
+                hash = mix(hash ^ word);
+                word = 0;
+                shift = 0;
+            }
+        }
+        return mix(hash ^ word ^ shift);
+    }
+
+    static constexpr std::size_t absent = SIZE_MAX;
+
+    // Empties the table and keeps its size, so that a scene of the same size never grows it.
+    void clear() {
+        std::fill(slots.begin(), slots.end(), Slot{0, emptySlot});
+        hashes.clear();
+    }
+
+private:
+    // The table slots: the high half of the name's hash and the surface index.
+    struct Slot {
+        std::uint32_t tag;
+        std::uint32_t index;
+    };
+    static constexpr std::uint32_t emptySlot = UINT32_MAX;
+
+    static std::uint32_t tagOf(std::uint64_t hash) {
+        return static_cast<std::uint32_t>(hash >> 32);
+    }
+
+    static std::uint64_t mix(std::uint64_t value) {
+        value *= 0x9E3779B97F4A7C15ull;
+        return value ^ (value >> 29);
+    }
+
+    void place(std::size_t index) {
+        std::uint64_t hash = hashes[index];
+        std::size_t at = static_cast<std::size_t>(hash) & (slots.size() - 1);
+        while (slots[at].index != emptySlot) at = (at + 1) & (slots.size() - 1);
+        slots[at] = {tagOf(hash), static_cast<std::uint32_t>(index)};
+    }
+
+    // Doubles the slots and places every surface again from its kept hash.
+    void grow() {
+        slots.assign(slots.empty() ? 64 : 2 * slots.size(), Slot{0, emptySlot});
+        for (std::size_t index = 0; index < hashes.size(); ++index) place(index);
+    }
+
+    std::vector<Slot> slots;
+    std::vector<std::uint64_t> hashes;  // per surface index
 };
 
 struct LeanPoint {
@@ -53,13 +142,25 @@ struct LeanScene {
     BlockList<std::size_t> polygonPoints;  // the point indices of every polygon, in order
     std::vector<std::size_t> polygonStarts;
     std::vector<std::size_t> polygonSurfaces;
-    std::deque<LeanSurface> surfaces;  // stable addresses: the map's keys view their names
-    std::unordered_map<std::string_view, std::size_t> surfaceByName;
+    std::vector<LeanSurface> surfaces;  // handles point at them: given out only once it is complete
+    SurfaceTable surfaceByName;
     std::size_t pointCount = 0;
     std::size_t pointIndexCount = 0;
     bool keepsGeometry = true;  // false: count only, so peak memory is the module's own
     std::string fullName;
     std::int32_t detail = 10;
+
+    // Empties the scene for the next activation; its storage stays, as in a running host.
+    void clear() {
+        points.clear();
+        polygonPoints.clear();
+        polygonStarts.clear();
+        polygonSurfaces.clear();
+        surfaces.clear();
+        surfaceByName.clear();
+        pointCount = 0;
+        pointIndexCount = 0;
+    }
 };
 
 LeanScene* scene = nullptr;  // the scene of the activation that is running
@@ -82,14 +183,12 @@ PointId createPoint(void*, const double* position) {
 
 void* createPolygon(void*, std::intptr_t, const void*, const char* surfaceName, std::int32_t count,
                     const PointId* points) {
-    auto found = scene->surfaceByName.find(std::string_view(surfaceName));
-    std::size_t surface;
-    if (found == scene->surfaceByName.end()) {
+    std::uint64_t hash = SurfaceTable::hashOf(surfaceName);
+    std::size_t surface = scene->surfaceByName.find(scene->surfaces, surfaceName, hash);
+    if (surface == SurfaceTable::absent) {
         surface = scene->surfaces.size();
         scene->surfaces.push_back({surfaceName, surface, {0.0, 0.0, 0.0}, 0.0});
-        scene->surfaceByName.emplace(scene->surfaces.back().name, surface);
-    } else {
-        surface = found->second;
+        scene->surfaceByName.insert(hash);
     }
     scene->polygonSurfaces.push_back(surface);
     if (!scene->keepsGeometry) return &scene->polygonSurfaces.back();
@@ -116,8 +215,10 @@ SurfaceHandle nextSurface(SurfaceHandle surface) {
 const char* surfaceName(SurfaceHandle surface) { return static_cast<LeanSurface*>(surface)->name.c_str(); }
 void setSurfaceChannel(SurfaceHandle surface, const char* channel, const double* values) {
     auto* s = static_cast<LeanSurface*>(surface);
-    if (std::strcmp(channel, "BaseColor") == 0) std::memcpy(s->baseColor, values, sizeof s->baseColor);
-    if (std::strcmp(channel, "Transparency") == 0) s->transparency = values[0];
+    if (channel[0] == 'B' && std::strcmp(channel, "BaseColor") == 0)
+        std::memcpy(s->baseColor, values, sizeof s->baseColor);
+    else if (channel[0] == 'T' && std::strcmp(channel, "Transparency") == 0)
+        s->transparency = values[0];
 }
 
 PanelHandle createPanel(const char*, void*) { return &panelTag; }
@@ -205,7 +306,8 @@ std::size_t runHostActivation(const char* fileName, int detail, bool keepsGeomet
     char fullName[PATH_MAX];
     standin::LoadedModule* module = prepareActivation(fileName, fullName);
     if (module == nullptr) return 0;
-    LeanScene lean;
+    static LeanScene lean;
+    lean.clear();
     lean.fullName = fullName;
     lean.detail = detail;
     lean.keepsGeometry = keepsGeometry;

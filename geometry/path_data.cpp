@@ -1,7 +1,6 @@
 #include "geometry/path_data.h"
 
 #include <cstdint>
-#include <cstring>
 
 #include "geometry/flatten.h"
 #include "svg/attributes.h"
@@ -182,7 +181,7 @@ void parsePathData(ParserState& state, AttrList attributes) noexcept {
     PathCursor cursor{};  // both points at (0, 0), no command yet
     for (AttrList pair = attributes; pair[0] != nullptr; pair += 2) {
         if (pair[1] == nullptr) continue;  // a name without a value changes nothing
-        if (std::strcmp(pair[0], "d") == 0) {
+        if (isSameText(pair[0], "d")) {
             interpretPathData(state, cursor, pair[1]);
         } else {
             const char* const single[] = {pair[0], pair[1], nullptr, nullptr};

@@ -2,7 +2,6 @@
 #include "plugin/mesh_output.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -26,9 +25,15 @@ struct SlotTable {
     std::int32_t slotCount;
 };
 
-std::size_t countPaths(const PathRecord* path) noexcept {
+// The number of paths, and the point count of the largest one.
+std::size_t countPaths(const PathRecord* path, std::size_t& largest) noexcept {
     std::size_t count = 0;
-    for (; path != nullptr; path = path->next) ++count;
+    largest = 0;
+    for (; path != nullptr; path = path->next) {
+        ++count;
+        std::size_t points = path->pointCount > 0 ? static_cast<std::size_t>(path->pointCount) : 0;
+        if (points > largest) largest = points;
+    }
     return count;
 }
 
@@ -61,16 +66,47 @@ std::int32_t assignSlot(SlotTable& table, std::uint32_t colorKey) noexcept {
     return found.slot;
 }
 
+// "Surface " and the slot index in decimal, as "Surface %i" would print it.
 void formatSurfaceName(char (&name)[surfaceNameSize], std::int32_t slot) noexcept {
-    std::snprintf(name, sizeof name, "Surface %i", slot);
+    std::memcpy(name, surfacePrefix, surfacePrefixLength);
+    char* out = name + surfacePrefixLength;
+    std::int64_t value = slot;
+    if (value < 0) {
+        *out++ = '-';
+        value = -value;
+    }
+    char digits[maxIndexDigits];
+    int length = 0;
+    do {
+        digits[length++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    while (length > 0) *out++ = digits[--length];
+    *out = '\0';
+}
+
+// Point ids of one path at a time: one buffer for every path when the largest fits.
+struct IdBuffer {
+    PointId* ids;
+    std::size_t capacity;
+};
+
+PointId* idsFor(IdBuffer& buffer, std::size_t count) noexcept {
+    if (count <= buffer.capacity) return buffer.ids;
+    if (count > SIZE_MAX / sizeof(PointId)) return nullptr;
+    void* grown = std::realloc(buffer.ids, count * sizeof(PointId));
+    if (grown == nullptr) return nullptr;
+    buffer.ids = static_cast<PointId*>(grown);
+    buffer.capacity = count;
+    return buffer.ids;
 }
 
 // One host point per vertex and, when every point exists, one polygon through them all.
-void addPathGeometry(MeshEditOps& ops, const PathRecord& path, std::int32_t slot) noexcept {
+void addPathGeometry(MeshEditOps& ops, const PathRecord& path, std::int32_t slot,
+                     IdBuffer& buffer) noexcept {
     if (path.pointCount <= 0 || ops.createPoint == nullptr) return;
     std::size_t count = static_cast<std::size_t>(path.pointCount);
-    if (count > SIZE_MAX / sizeof(PointId)) return;
-    PointId* ids = static_cast<PointId*>(std::malloc(count * sizeof(PointId)));
+    PointId* ids = idsFor(buffer, count);
     if (ids == nullptr) return;  // this path is dropped, the others go on
     char surfaceName[surfaceNameSize];
     formatSurfaceName(surfaceName, slot);
@@ -83,7 +119,6 @@ void addPathGeometry(MeshEditOps& ops, const PathRecord& path, std::int32_t slot
     }
     if (complete && ops.createPolygon != nullptr)
         ops.createPolygon(ops.editState, 0, nullptr, surfaceName, path.pointCount, ids);
-    std::free(ids);
 }
 
 // The slot index that a host surface name stands for, or -1 when it names none of them.
@@ -123,7 +158,10 @@ void releaseSurfaceIndex(SurfaceIndex& index) noexcept {
 void addMatch(SurfaceIndex& index, std::int32_t slotCount, std::int32_t slot,
               SurfaceHandle surface) noexcept {
     if (index.matchCount == index.matchCapacity) {
-        std::size_t capacity = index.matchCapacity == 0 ? 8 : index.matchCapacity * 2;
+        // most slots have one surface: start at the slot count, then double
+        std::size_t capacity = index.matchCapacity == 0
+                                   ? static_cast<std::size_t>(slotCount < 8 ? 8 : slotCount)
+                                   : index.matchCapacity * 2;
         if (capacity > INT32_MAX || capacity > SIZE_MAX / sizeof(SurfaceIndex::Match)) return;
         void* grown = std::realloc(index.matches, capacity * sizeof(SurfaceIndex::Match));
         if (grown == nullptr) return;
@@ -162,19 +200,23 @@ bool canColour(const SurfaceService* surfaces) noexcept {
 }
 
 // Sets "Transparency" then "BaseColor" on each surface of the path's slot, once per path.
-void colourSurfaces(const PathRecord* list, const SlotTable& table, SurfaceService& surfaces) noexcept {
+// pathSlots, when not null, holds each path's slot in list order, as the geometry pass found it.
+void colourSurfaces(const PathRecord* list, const SlotTable& table, const std::int32_t* pathSlots,
+                    SurfaceService& surfaces) noexcept {
     SurfaceIndex index;
     if (!indexSurfaces(surfaces, table.slotCount, index)) return;
-    for (const PathRecord* path = list; path != nullptr; path = path->next) {
+    std::size_t at = 0;
+    for (const PathRecord* path = list; path != nullptr; path = path->next, ++at) {
         std::uint32_t key = path->fillColor;
-        std::int32_t slot = probe(table, key).slot;
+        std::int32_t slot = pathSlots != nullptr ? pathSlots[at] : probe(table, key).slot;
         double transparency = 1.0 - static_cast<double>((key >> 24) & 0xFFu) / 255.0;
         double baseColor[3] = {static_cast<double>((key >> 16) & 0xFFu) / 255.0,
                                static_cast<double>((key >> 8) & 0xFFu) / 255.0,
                                static_cast<double>(key & 0xFFu) / 255.0};
-        for (std::int32_t at = index.first[slot]; at >= 0; at = index.matches[at].next) {
-            surfaces.setSurfaceChannel(index.matches[at].surface, "Transparency", &transparency);
-            surfaces.setSurfaceChannel(index.matches[at].surface, "BaseColor", baseColor);
+        for (std::int32_t match = index.first[slot]; match >= 0;
+             match = index.matches[match].next) {
+            surfaces.setSurfaceChannel(index.matches[match].surface, "Transparency", &transparency);
+            surfaces.setSurfaceChannel(index.matches[match].surface, "BaseColor", baseColor);
         }
     }
     releaseSurfaceIndex(index);
@@ -190,14 +232,26 @@ void buildHostMesh(PathList list, CommandContext* context, SurfaceService* surfa
         freePathList(list);
         return;
     }
-    SlotTable table = createSlotTable(countPaths(list));
+    std::size_t largest = 0;
+    std::size_t pathCount = countPaths(list, largest);
+    SlotTable table = createSlotTable(pathCount);
+    std::int32_t* pathSlots = nullptr;  // the colouring pass probes again without it
     if (table.entries != nullptr) {  // without the table no polygon could be named
-        for (const PathRecord* path = list; path != nullptr; path = path->next)
-            addPathGeometry(*ops, *path, assignSlot(table, path->fillColor));
+        pathSlots = static_cast<std::int32_t*>(std::malloc(pathCount * sizeof(std::int32_t)));
+        IdBuffer buffer = {nullptr, 0};
+        idsFor(buffer, largest);  // when this fails, each path asks for its own size again
+        std::size_t at = 0;
+        for (const PathRecord* path = list; path != nullptr; path = path->next, ++at) {
+            std::int32_t slot = assignSlot(table, path->fillColor);
+            if (pathSlots != nullptr) pathSlots[at] = slot;
+            addPathGeometry(*ops, *path, slot, buffer);
+        }
+        std::free(buffer.ids);
     }
     if (ops->finishEdit != nullptr) ops->finishEdit(ops->editState, nullptr, nullptr);
     if (table.entries != nullptr && table.slotCount > 0 && canColour(surfaces))
-        colourSurfaces(list, table, *surfaces);
+        colourSurfaces(list, table, pathSlots, *surfaces);
     freePathList(list);
+    std::free(pathSlots);
     std::free(table.entries);
 }

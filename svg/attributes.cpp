@@ -17,7 +17,7 @@ struct PresentationName {
 
 // "none" switches the paint off and keeps the inherited colour; anything else is a colour.
 void applyPaint(const char* value, std::uint8_t& hasPaint, std::uint32_t& color) noexcept {
-    if (std::strcmp(value, "none") == 0) {
+    if (isSameText(value, "none")) {
         hasPaint = 0;
         return;
     }
@@ -57,16 +57,32 @@ void applyTransform(ParserState& state, const char* value) noexcept {
     applyTransformList(state, value);
 }
 
+// Grouped by first byte, so that a name is compared only with the names of its group.
 constexpr PresentationName presentationNames[] = {
     {"style", applyStyle},
-    {"display", applyDisplay},
-    {"fill", applyFill},
-    {"fill-opacity", applyFillOpacity},
     {"stroke", applyStroke},
     {"stroke-width", applyStrokeWidth},
     {"stroke-opacity", applyStrokeOpacity},
+    {"display", applyDisplay},
+    {"fill", applyFill},
+    {"fill-opacity", applyFillOpacity},
     {"transform", applyTransform},
 };
+
+// The entries [first, first + count) whose names start with the byte c.
+struct NameGroup {
+    int first, count;
+};
+
+NameGroup groupOf(char c) noexcept {
+    switch (c) {
+    case 's': return {0, 4};
+    case 'd': return {4, 1};
+    case 'f': return {5, 2};
+    case 't': return {7, 1};
+    default: return {0, 0};
+    }
+}
 
 // True when [begin, end) is one of the presentation names, whole.
 bool isPresentationName(const char* begin, const char* end) noexcept {
@@ -80,15 +96,25 @@ bool isPresentationName(const char* begin, const char* end) noexcept {
     return false;
 }
 
-bool isHexDigit(unsigned char c) noexcept {
-    return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
+// The value of each hex digit byte, noHexDigit for every other byte.
+constexpr unsigned char noHexDigit = 0xFF;
 
-std::uint32_t hexDigitValue(unsigned char c) noexcept {
-    if (isDigit(c)) return static_cast<std::uint32_t>(c - '0');
-    if (c >= 'a' && c <= 'f') return static_cast<std::uint32_t>(c - 'a' + 10);
-    return static_cast<std::uint32_t>(c - 'A' + 10);
-}
+struct HexDigitValues {
+    unsigned char of[256];
+    constexpr HexDigitValues() : of() {
+        for (int c = 0; c < 256; ++c) {
+            int value = isDigit(static_cast<unsigned char>(c)) ? c - '0'
+                        : c >= 'a' && c <= 'f'                 ? c - 'a' + 10
+                        : c >= 'A' && c <= 'F'                 ? c - 'A' + 10
+                                                               : noHexDigit;
+            of[c] = static_cast<unsigned char>(value);
+        }
+    }
+};
+
+constexpr HexDigitValues hexDigitValues;
+
+bool isHexDigit(unsigned char c) noexcept { return hexDigitValues.of[c] != noHexDigit; }
 
 // The end of [begin, end) without its trailing blanks.
 const char* trimTrailingBlanks(const char* begin, const char* end) noexcept {
@@ -110,7 +136,7 @@ void applyAttributes(ParserState& state, AttrList attributes) noexcept {
     if (attributes == nullptr) return;
     for (AttrList pair = attributes; pair[0] != nullptr; pair += 2) {
         if (pair[1] == nullptr) continue;  // a name without a value changes nothing
-        if (std::strcmp(pair[0], "style") == 0) {
+        if (isSameText(pair[0], "style")) {
             applyStyleDeclarations(state, pair[1]);
         } else {
             applyPresentationAttribute(state, pair[0], pair[1]);
@@ -120,9 +146,10 @@ void applyAttributes(ParserState& state, AttrList attributes) noexcept {
 
 bool applyPresentationAttribute(ParserState& state, const char* name, const char* value) noexcept {
     if (name == nullptr) return false;
-    for (const PresentationName& entry : presentationNames) {
-        // the first byte settles most names without a call
-        if (name[0] == entry.name[0] && std::strcmp(name, entry.name) == 0) {
+    const NameGroup group = groupOf(name[0]);
+    for (int i = group.first; i < group.first + group.count; ++i) {
+        const PresentationName& entry = presentationNames[i];
+        if (isSameText(name + 1, entry.name + 1)) {  // the first bytes are equal
             if (value != nullptr) entry.apply(state, value);
             return true;
         }
@@ -176,7 +203,8 @@ std::uint32_t parseColor(const char* text) noexcept {
     }
     std::uint32_t value = 0;
     for (; isHexDigit(static_cast<unsigned char>(*p)); ++p) {
-        value = (value << 4) | hexDigitValue(static_cast<unsigned char>(*p));  // wraps modulo 2^32
+        // wraps modulo 2^32
+        value = (value << 4) | hexDigitValues.of[static_cast<unsigned char>(*p)];
     }
     return negative ? 0u - value : value;
 }

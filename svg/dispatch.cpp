@@ -1,10 +1,9 @@
 #include "svg/dispatch.h"
 
-#include <cstring>
-
 #include "geometry/path_data.h"
 #include "svg/attributes.h"
 #include "svg/shapes.h"
+#include "svg/text.h"
 
 namespace {
 
@@ -70,7 +69,7 @@ void onElementStart(void* userData, const char* name, AttrList attributes) noexc
     ParserState& state = *static_cast<ParserState*>(userData);
     if (state.inDefs) return;
     for (const StartRoute& route : startRoutes) {
-        if (name[0] == route.name[0] && std::strcmp(name, route.name) == 0) {
+        if (name[0] == route.name[0] && isSameText(name, route.name)) {
             route.start(state, attributes);
             return;
         }
@@ -79,11 +78,11 @@ void onElementStart(void* userData, const char* name, AttrList attributes) noexc
 
 void onElementEnd(void* userData, const char* name) noexcept {
     ParserState& state = *static_cast<ParserState*>(userData);
-    if (std::strcmp(name, "g") == 0) {
+    if (isSameText(name, "g")) {
         if (!state.inDefs) popStyle(state);
-    } else if (std::strcmp(name, "path") == 0) {
+    } else if (isSameText(name, "path")) {
         state.inPath = 0;
-    } else if (std::strcmp(name, "defs") == 0) {
+    } else if (isSameText(name, "defs")) {
         state.inDefs = 0;
     }
 }

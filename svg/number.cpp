@@ -166,6 +166,22 @@ bool isNumberTokenTail(unsigned char c) noexcept {
     return isDigit(c) || c == '.' || c == 'e' || c == 'E';
 }
 
+// The general reading of a number token: its end found again, its first numberTokenLimit
+// characters copied and read as readDecimal reads them. Kept out of line, so that the common
+// token's path stays short.
+[[gnu::noinline]] const char* scanTokenCopy(const char* text, double* value) noexcept {
+    const char* p = text;
+    while (*p == '+' || *p == '-') ++p;
+    while (isNumberTokenTail(static_cast<unsigned char>(*p))) ++p;
+    char token[numberTokenLimit + 1];
+    std::size_t length = static_cast<std::size_t>(p - text);
+    if (length > static_cast<std::size_t>(numberTokenLimit)) length = numberTokenLimit;
+    std::memcpy(token, text, length);
+    token[length] = '\0';
+    scanDecimal(token, value);
+    return p;
+}
+
 }  // namespace
 
 const char* scanDecimal(const char* text, double* value) noexcept {
@@ -198,37 +214,27 @@ const char* scanDecimal(const char* text, double* value) noexcept {
 }
 
 const char* scanNumberToken(const char* text, double* value) noexcept {
+    // The token runs over every sign in a row, then digits, ".", "e" and "E". The common one,
+    // one sign at most, digits with one "." and an exponent without sign, ends where its number
+    // does and is converted exactly here; every other token is read from its copy.
     const char* p = text;
     bool negative = false;
     if (*p == '+' || *p == '-') negative = *p++ == '-';
-    ScannedDigits digits{0, 0, 0, text};
-    long exponent = 0;
-    bool exact = false;
-    double result = 0.0;
-    if (*p == '+' || *p == '-') {
-        // More signs: no digit follows the first one, so the general path reads 0.
-        while (*p == '+' || *p == '-') ++p;
-    } else {
+    if (*p != '+' && *p != '-') {
+        ScannedDigits digits;
         p = scanDigits(p, digits);
+        long exponent = 0;
         if ((*p == 'e' || *p == 'E') && isDigit(static_cast<unsigned char>(p[1]))) {
             p = scanExponentDigits(p + 1, exponent);
         }
-        exact = digits.digitCount != 0 && convertExactly(digits, exponent, result);
+        double result;
+        if (!isNumberTokenTail(static_cast<unsigned char>(*p)) && digits.digitCount != 0 &&
+            p - text <= numberTokenLimit && convertExactly(digits, exponent, result)) {
+            *value = negative ? -result : result;
+            return p;
+        }
     }
-    // The token runs on over digits, ".", "e" and "E"; only its first numberTokenLimit
-    // characters count, so a longer token is read from its truncated copy.
-    while (isNumberTokenTail(static_cast<unsigned char>(*p))) ++p;
-    if (exact && p - text <= numberTokenLimit) {
-        *value = negative ? -result : result;
-        return p;
-    }
-    char token[numberTokenLimit + 1];
-    std::size_t length = static_cast<std::size_t>(p - text);
-    if (length > static_cast<std::size_t>(numberTokenLimit)) length = numberTokenLimit;
-    std::memcpy(token, text, length);
-    token[length] = '\0';
-    scanDecimal(token, value);
-    return p;
+    return scanTokenCopy(text, value);
 }
 
 double readDecimal(const char* text) noexcept {

@@ -141,20 +141,16 @@ StyleFrame& currentStyle(ParserState& state) noexcept { return state.styles[stat
 
 void resetPoints(ParserState& state) noexcept { state.pointCount = 0; }
 
-void appendPoint(ParserState& state, float x, float y) noexcept {
-    if (state.pointCount >= state.pointCapacity) {
-        // Grow by doubling; a size no count or size_t can hold fails like a failed allocation.
-        if (state.pointCapacity > INT32_MAX / 2) return;
-        std::int32_t capacity = state.pointCapacity == 0 ? initialPointCapacity : state.pointCapacity * 2;
-        if (static_cast<std::size_t>(capacity) > SIZE_MAX / (2 * sizeof(float))) return;
-        void* grown = resizeBlock(state.points, static_cast<std::size_t>(capacity) * 2 * sizeof(float));
-        if (grown == nullptr) return;  // drop this point, keep the rest
-        state.points = static_cast<float*>(grown);
-        state.pointCapacity = capacity;
-    }
-    state.points[2 * state.pointCount] = x;
-    state.points[2 * state.pointCount + 1] = y;
-    ++state.pointCount;
+bool growPoints(ParserState& state) noexcept {
+    // Grow by doubling; a size no count or size_t can hold fails like a failed allocation.
+    if (state.pointCapacity > INT32_MAX / 2) return false;
+    std::int32_t capacity = state.pointCapacity == 0 ? initialPointCapacity : state.pointCapacity * 2;
+    if (static_cast<std::size_t>(capacity) > SIZE_MAX / (2 * sizeof(float))) return false;
+    void* grown = resizeBlock(state.points, static_cast<std::size_t>(capacity) * 2 * sizeof(float));
+    if (grown == nullptr) return false;
+    state.points = static_cast<float*>(grown);
+    state.pointCapacity = capacity;
+    return true;
 }
 
 void emitPath(ParserState& state, std::uint8_t closed) noexcept {

@@ -76,5 +76,13 @@ void popStyle(ParserState& state) noexcept;
 StyleFrame& currentStyle(ParserState& state) noexcept;
 
 void resetPoints(ParserState& state) noexcept;
-void appendPoint(ParserState& state, float x, float y) noexcept;
+// Grows the point buffer for one more point; false when it can't (the point is then dropped).
+bool growPoints(ParserState& state) noexcept;
+
+inline void appendPoint(ParserState& state, float x, float y) noexcept {
+    if (state.pointCount >= state.pointCapacity && !growPoints(state)) return;
+    state.points[2 * state.pointCount] = x;
+    state.points[2 * state.pointCount + 1] = y;
+    ++state.pointCount;
+}
 void emitPath(ParserState& state, std::uint8_t closed) noexcept;

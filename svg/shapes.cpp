@@ -1,7 +1,6 @@
 #include "svg/shapes.h"
 
 #include <cmath>
-#include <cstring>
 
 #include "geometry/path_data.h"
 #include "svg/attributes.h"
@@ -30,7 +29,7 @@ void readGeometryNumbers(ParserState& state, AttrList attributes,
     for (float& value : values) value = 0.0f;
     walkAttributes(state, attributes, [&](const char* name, const char* value) noexcept {
         for (int i = 0; i < count; ++i) {
-            if (name[0] == names[i][0] && std::strcmp(name, names[i]) == 0) values[i] = parseNumber(value);
+            if (name[0] == names[i][0] && isSameText(name, names[i])) values[i] = parseNumber(value);
         }
     });
 }
@@ -136,7 +135,7 @@ void readLine(ParserState& state, AttrList attributes) noexcept {
 void readPolyPoints(ParserState& state, AttrList attributes, std::uint8_t closed) noexcept {
     resetPoints(state);
     walkAttributes(state, attributes, [&](const char* name, const char* value) noexcept {
-        if (std::strcmp(name, "points") == 0) appendPointList(state, value);
+        if (isSameText(name, "points")) appendPointList(state, value);
     });
     emitPath(state, closed);
 }

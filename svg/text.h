@@ -22,3 +22,12 @@ inline char* skipBlanks(char* p) noexcept {
     while (isBlank(static_cast<unsigned char>(*p))) ++p;
     return p;
 }
+
+// True when the two NUL-terminated texts are equal: a byte loop, cheaper than a library call
+// for the short names of markup.
+inline bool isSameText(const char* a, const char* b) noexcept {
+    for (; *a == *b; ++a, ++b) {
+        if (*a == '\0') return true;
+    }
+    return false;
+}

@@ -6,19 +6,39 @@
 
 namespace {
 
-bool isBlankAt(const char* p) noexcept { return isBlank(static_cast<unsigned char>(*p)); }
+// Byte classes of the tag scanners, one lookup per byte: bit 1 ends an element name (NUL and
+// the blanks), bit 2 an attribute name (those and "=").
+constexpr unsigned char endsElementName = 1, endsAttributeName = 2;
 
-char* skipToBlankOrEnd(char* p) noexcept {
-    while (*p != '\0' && !isBlankAt(p)) ++p;
+struct TagByteClasses {
+    unsigned char of[256];
+    constexpr TagByteClasses() : of() {
+        for (int c = 0; c < 256; ++c) {
+            bool ends = c == 0 || isBlank(static_cast<unsigned char>(c));
+            of[c] = static_cast<unsigned char>((ends ? endsElementName | endsAttributeName : 0) |
+                                               (c == '=' ? endsAttributeName : 0));
+        }
+    }
+};
+
+constexpr TagByteClasses tagByteClasses;
+
+char* skipUntil(char* p, unsigned char stops) noexcept {
+    while ((tagByteClasses.of[static_cast<unsigned char>(*p)] & stops) == 0) ++p;
     return p;
 }
 
-char* skipToNameEnd(char* p) noexcept {
-    while (*p != '\0' && *p != '=' && !isBlankAt(p)) ++p;
-    return p;
-}
+char* skipToBlankOrEnd(char* p) noexcept { return skipUntil(p, endsElementName); }
+
+char* skipToNameEnd(char* p) noexcept { return skipUntil(p, endsAttributeName); }
+
+// Most values are short: a few bytes are looked at one by one before the library scan.
+constexpr int shortValueLength = 16;
 
 char* skipToQuoteOrEnd(char* p) noexcept {
+    for (int i = 0; i < shortValueLength; ++i, ++p) {
+        if (*p == '"' || *p == '\0') return p;
+    }
     char* quote = std::strchr(p, '"');
     return quote != nullptr ? quote : p + std::strlen(p);
 }

@@ -1,6 +1,7 @@
 // What the host receives: points, one polygon per path, surfaces and their colour channels.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -133,4 +134,21 @@ TEST_F(ModuleTest, EveryPathBecomesOnePolygonOfAllItsPoints) {
     for (const auto& polygon : host.scene.polygons) sizes.push_back(polygon.points.size());
     EXPECT_EQ(sizes, (std::vector<std::size_t>{3, 3, 2}));
     EXPECT_EQ(host.scene.points.size(), 8u) << "no point is shared";
+}
+
+TEST_F(ModuleTest, SurfaceNamesCountOnPastOneDigit) {
+    std::string shapes;
+    for (int i = 0; i < 101; ++i) {
+        char fill[8];
+        std::snprintf(fill, sizeof fill, "#%06x", i);
+        shapes += std::string("<rect fill='") + fill + "' width='1' height='1'/>";
+    }
+    shapes += "<polyline points='0,0 1,0 2,0 3,0 4,0 5,0'/>";  // the largest path comes first
+    StandInHost host;
+    ASSERT_EQ(import(host, svg(shapes)), 0);
+    ASSERT_EQ(host.scene.polygons.size(), 102u);
+    for (std::size_t i = 0; i < host.scene.polygons.size(); ++i) {
+        EXPECT_EQ(host.scene.polygons[i].surfaceName, "Surface " + std::to_string(i));
+        EXPECT_EQ(host.scene.polygons[i].points.size(), i == 0 ? 6u : 4u) << i;
+    }
 }
