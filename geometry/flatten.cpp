@@ -19,50 +19,59 @@ bool isFlatEnough(const ParserState& state, float measure, int depth) noexcept {
 
 }  // namespace
 
-void pathCubicTo(ParserState& state, float& x, float& y, float& controlX, float& controlY,
-                 const float* held, bool relative) noexcept {
-    const float x1 = placed(x, held[0], relative), y1 = placed(y, held[1], relative);
-    const float x2 = placed(x, held[2], relative), y2 = placed(y, held[3], relative);
-    const float x3 = placed(x, held[4], relative), y3 = placed(y, held[5], relative);
+namespace {
+
+// Flattens a cubic from the current point, then moves the last control point and the current
+// point on to the curve's second control point and end.
+void drawCubic(ParserState& state, float& x, float& y, float& controlX, float& controlY, float x1,
+               float y1, float x2, float y2, float x3, float y3) noexcept {
     flattenCubic(state, x, y, x1, y1, x2, y2, x3, y3);
     controlX = x2;
     controlY = y2;
     x = x3;
     y = y3;
+}
+
+// Likewise for a quadratic: its control point becomes the last control point.
+void drawQuadratic(ParserState& state, float& x, float& y, float& controlX, float& controlY,
+                   float x1, float y1, float x2, float y2) noexcept {
+    flattenQuadratic(state, x, y, x1, y1, x2, y2);
+    controlX = x1;
+    controlY = y1;
+    x = x2;
+    y = y2;
+}
+
+}  // namespace
+
+void pathCubicTo(ParserState& state, float& x, float& y, float& controlX, float& controlY,
+                 const float* held, bool relative) noexcept {
+    drawCubic(state, x, y, controlX, controlY, placed(x, held[0], relative),
+              placed(y, held[1], relative), placed(x, held[2], relative),
+              placed(y, held[3], relative), placed(x, held[4], relative),
+              placed(y, held[5], relative));
 }
 
 void pathSmoothCubicTo(ParserState& state, float& x, float& y, float& controlX, float& controlY,
                        const float* held, bool relative) noexcept {
-    const float x1 = reflectionFactor * x - controlX, y1 = reflectionFactor * y - controlY;
-    const float x2 = placed(x, held[0], relative), y2 = placed(y, held[1], relative);
-    const float x3 = placed(x, held[2], relative), y3 = placed(y, held[3], relative);
-    flattenCubic(state, x, y, x1, y1, x2, y2, x3, y3);
-    controlX = x2;
-    controlY = y2;
-    x = x3;
-    y = y3;
+    drawCubic(state, x, y, controlX, controlY, reflectionFactor * x - controlX,
+              reflectionFactor * y - controlY, placed(x, held[0], relative),
+              placed(y, held[1], relative), placed(x, held[2], relative),
+              placed(y, held[3], relative));
 }
 
 void pathQuadraticTo(ParserState& state, float& x, float& y, float& controlX, float& controlY,
                      const float* held, bool relative) noexcept {
-    const float x1 = placed(x, held[0], relative), y1 = placed(y, held[1], relative);
-    const float x2 = placed(x, held[2], relative), y2 = placed(y, held[3], relative);
-    flattenQuadratic(state, x, y, x1, y1, x2, y2);
-    controlX = x1;
-    controlY = y1;
-    x = x2;
-    y = y2;
+    drawQuadratic(state, x, y, controlX, controlY, placed(x, held[0], relative),
+                  placed(y, held[1], relative), placed(x, held[2], relative),
+                  placed(y, held[3], relative));
 }
 
 void pathSmoothQuadraticTo(ParserState& state, float& x, float& y, float& controlX,
                            float& controlY, const float* held, bool relative) noexcept {
-    const float x1 = reflectionFactor * x - controlX, y1 = reflectionFactor * y - controlY;
-    const float x2 = placed(x, held[0], relative), y2 = placed(y, held[1], relative);
-    flattenQuadratic(state, x, y, x1, y1, x2, y2);
-    controlX = x1;
-    controlY = y1;
-    x = x2;
-    y = y2;
+    drawQuadratic(state, x, y, controlX, controlY, reflectionFactor * x - controlX,
+                  reflectionFactor * y - controlY, placed(x, held[0], relative),
+                  placed(y, held[1], relative));
 }
 
 void flattenCubic(ParserState& state, float x0, float y0, float x1, float y1, float x2, float y2,
