@@ -20,33 +20,19 @@ void startPath(ParserState& state, AttrList attributes) noexcept {
     popStyle(state);
 }
 
-void startRect(ParserState& state, AttrList attributes) noexcept {
-    pushStyle(state);
-    readRect(state, attributes);
-    popStyle(state);
-}
-
-void startCircle(ParserState& state, AttrList attributes) noexcept {
-    pushStyle(state);
-    readCircle(state, attributes);
-    popStyle(state);
-}
-
-void startLine(ParserState& state, AttrList attributes) noexcept {
-    pushStyle(state);
-    readLine(state, attributes);
-    popStyle(state);
-}
-
-void startPolyline(ParserState& state, AttrList attributes) noexcept {
-    pushStyle(state);
+void readPolyline(ParserState& state, AttrList attributes) noexcept {
     readPolyPoints(state, attributes, 0);
-    popStyle(state);
 }
 
-void startPolygon(ParserState& state, AttrList attributes) noexcept {
-    pushStyle(state);
+void readPolygon(ParserState& state, AttrList attributes) noexcept {
     readPolyPoints(state, attributes, 1);
+}
+
+// A drawable element: its own frame for its attributes only, popped as soon as it is read.
+template <void (*read)(ParserState&, AttrList) noexcept>
+void startShape(ParserState& state, AttrList attributes) noexcept {
+    pushStyle(state);
+    read(state, attributes);
     popStyle(state);
 }
 
@@ -58,9 +44,14 @@ struct StartRoute {
 };
 
 constexpr StartRoute startRoutes[] = {
-    {"g", startGroup},          {"path", startPath},         {"rect", startRect},
-    {"circle", startCircle},    {"line", startLine},         {"polyline", startPolyline},
-    {"polygon", startPolygon},  {"defs", startDefs},
+    {"g", startGroup},
+    {"path", startPath},
+    {"rect", startShape<readRect>},
+    {"circle", startShape<readCircle>},
+    {"line", startShape<readLine>},
+    {"polyline", startShape<readPolyline>},
+    {"polygon", startShape<readPolygon>},
+    {"defs", startDefs},
 };
 
 }  // namespace
