@@ -85,17 +85,12 @@ fi
 
 # Tools of these checks, installed when missing; a step whose tool could not be installed fails.
 install_robustness_tools() {
-  local wanted="clang libclang-rt-14-dev valgrind adwaita-icon-theme tango-icon-theme" need="" p
-  for p in $wanted; do dpkg -s "$p" >/dev/null 2>&1 || need="$need $p"; done
   # valgrind needs the i386 C library's symbols to run i386 programs.
   if ! dpkg -s libc6-dbg:i386 >/dev/null 2>&1; then
     dpkg --print-foreign-architectures | grep -qx i386 || $SUDO dpkg --add-architecture i386
-    need="$need libc6-dbg:i386"
   fi
-  [ -n "$need" ] || return 0
-  echo "== installing:$need"
-  { $SUDO apt-get update && $SUDO apt-get install -y $need; } >build/robustness.install.log 2>&1 ||
-    echo "could not install all of:$need (see build/robustness.install.log)"
+  ensure_packages clang libclang-rt-14-dev valgrind adwaita-icon-theme tango-icon-theme \
+    libc6-dbg:i386 || echo "could not install every tool of the robustness checks"
 }
 
 # run_step NAME COMMAND...: one check counted into the totals.
