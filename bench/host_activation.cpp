@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "host/stand_in_host.h"
+#include "host/unused_entries.h"
 
 // The stand-in host logs every call as text, which is right for tests but would dominate the
 // timing; this is the same host without the log: a scene of points, polygons and surfaces.
@@ -165,16 +166,6 @@ struct LeanScene {
 
 LeanScene* scene = nullptr;  // the scene of the activation that is running
 int editTag, panelTag;
-
-[[noreturn]] void unusedEntry() {
-    std::fprintf(stderr, "benchmark host: the module called an entry it does not use\n");
-    std::abort();
-}
-
-template <std::size_t N>
-void fillUnused(UnusedEntry (&entries)[N]) {
-    for (UnusedEntry& e : entries) e = unusedEntry;
-}
 
 PointId createPoint(void*, const double* position) {
     if (scene->keepsGeometry) scene->points.push({position[0], position[1], position[2]});

@@ -1,5 +1,6 @@
 // The host side of the records: scripted services, a small scene, and a log of every call.
 #include "host/stand_in_host.h"
+#include "host/unused_entries.h"
 
 #include <dlfcn.h>
 
@@ -42,17 +43,6 @@ std::string hexFloats(const double* values, std::size_t count) {
     std::string text;
     for (std::size_t i = 0; i < count; ++i) text += (i ? " " : "") + hexFloat(values[i]);
     return text;
-}
-
-// Every entry the module must never call points here.
-[[noreturn]] void unusedEntry() {
-    std::fprintf(stderr, "stand-in host: the module called a host entry it does not use\n");
-    std::abort();
-}
-
-template <std::size_t N>
-void fillUnused(UnusedEntry (&entries)[N]) {
-    for (UnusedEntry& e : entries) e = unusedEntry;
 }
 
 // The one host a module is running under; the callbacks carry no user data.
