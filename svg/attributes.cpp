@@ -84,16 +84,30 @@ NameGroup groupOf(char c) noexcept {
     }
 }
 
-// True when [begin, end) is one of the presentation names, whole.
-bool isPresentationName(const char* begin, const char* end) noexcept {
-    std::size_t length = static_cast<std::size_t>(end - begin);
-    for (const PresentationName& entry : presentationNames) {
-        if (length > 0 && *begin == entry.name[0] && std::strlen(entry.name) == length &&
-            std::memcmp(begin, entry.name, length) == 0) {
-            return true;
-        }
+// The entry named name, or null.
+const PresentationName* findPresentationName(const char* name) noexcept {
+    const NameGroup group = groupOf(name[0]);
+    for (int i = group.first; i < group.first + group.count; ++i) {
+        const PresentationName& entry = presentationNames[i];
+        if (isSameText(name + 1, entry.name + 1)) return &entry;  // the first bytes are equal
     }
-    return false;
+    return nullptr;
+}
+
+// The entry named [begin, end) whole, or null.
+const PresentationName* findPresentationName(const char* begin, const char* end) noexcept {
+    if (begin == end) return nullptr;
+    const NameGroup group = groupOf(begin[0]);
+    for (int i = group.first; i < group.first + group.count; ++i) {
+        const char* entryName = presentationNames[i].name;
+        const char* p = begin;
+        while (p < end && *p == *entryName) {  // the range holds no NUL: an entry's end stops it
+            ++p;
+            ++entryName;
+        }
+        if (p == end && *entryName == '\0') return &presentationNames[i];
+    }
+    return nullptr;
 }
 
 // The value of each hex digit byte, noHexDigit for every other byte.
@@ -146,15 +160,10 @@ void applyAttributes(ParserState& state, AttrList attributes) noexcept {
 
 bool applyPresentationAttribute(ParserState& state, const char* name, const char* value) noexcept {
     if (name == nullptr) return false;
-    const NameGroup group = groupOf(name[0]);
-    for (int i = group.first; i < group.first + group.count; ++i) {
-        const PresentationName& entry = presentationNames[i];
-        if (isSameText(name + 1, entry.name + 1)) {  // the first bytes are equal
-            if (value != nullptr) entry.apply(state, value);
-            return true;
-        }
-    }
-    return false;
+    const PresentationName* entry = findPresentationName(name);
+    if (entry == nullptr) return false;
+    if (value != nullptr) entry->apply(state, value);
+    return true;
 }
 
 void applyStyleDeclarations(ParserState& state, const char* text) noexcept {
@@ -170,10 +179,10 @@ void applyStyleDeclarations(ParserState& state, const char* text) noexcept {
 }
 
 void applyDeclaration(ParserState& state, const char* begin, const char* end) noexcept {
-    char name[declarationBufferSize];
-    char value[declarationBufferSize];
     const char* colon = begin;
     while (colon < end && *colon != ':') ++colon;
+    const PresentationName* entry = findPresentationName(begin, trimTrailingBlanks(begin, colon));
+    if (entry == nullptr) return;  // nothing to apply: no copy
     const char* valueBegin = end;
     if (colon < end) {
         valueBegin = colon + 1;
@@ -182,11 +191,11 @@ void applyDeclaration(ParserState& state, const char* begin, const char* end) no
             ++valueBegin;
         }
     }
-    const char* nameEnd = trimTrailingBlanks(begin, colon);
-    if (!isPresentationName(begin, nameEnd)) return;  // nothing to apply: skip both copies
-    copyBounded(name, begin, nameEnd);
+    // The name is matched whole in place (any longer than 511 matches none); only the value
+    // needs its NUL.
+    char value[declarationBufferSize];
     copyBounded(value, valueBegin, end);
-    applyPresentationAttribute(state, name, value);
+    entry->apply(state, value);
 }
 
 std::uint32_t parseColor(const char* text) noexcept {
