@@ -8,16 +8,22 @@
 
 namespace {
 
-using AttributeHandler = void (*)(ParserState& state, const char* value) noexcept;
+// Applies a value to the current frame. isNone tells whether the value is exactly "none": a
+// value read where it stands in a style text has no NUL of its own, so the caller decides.
+using AttributeHandler = void (*)(ParserState& state, const char* value, bool isNone) noexcept;
 
 struct PresentationName {
     const char* name;
     AttributeHandler apply;
+    // The reading stops at a blank, ";" or NUL, so the value gives the same in a style text,
+    // up to its end, as copied out of it.
+    bool readsInPlace;
 };
 
 // "none" switches the paint off and keeps the inherited colour; anything else is a colour.
-void applyPaint(const char* value, std::uint8_t& hasPaint, std::uint32_t& color) noexcept {
-    if (isSameText(value, "none")) {
+void applyPaint(const char* value, bool isNone, std::uint8_t& hasPaint,
+                std::uint32_t& color) noexcept {
+    if (isNone) {
         hasPaint = 0;
         return;
     }
@@ -25,48 +31,48 @@ void applyPaint(const char* value, std::uint8_t& hasPaint, std::uint32_t& color)
     color = parseColor(value);
 }
 
-void applyStyle(ParserState& state, const char* value) noexcept {
+void applyStyle(ParserState& state, const char* value, bool) noexcept {
     applyStyleDeclarations(state, value);
 }
 
-void applyDisplay(ParserState&, const char*) noexcept {}
+void applyDisplay(ParserState&, const char*, bool) noexcept {}
 
-void applyFill(ParserState& state, const char* value) noexcept {
+void applyFill(ParserState& state, const char* value, bool isNone) noexcept {
     StyleFrame& frame = currentStyle(state);
-    applyPaint(value, frame.hasFill, frame.fillColor);
+    applyPaint(value, isNone, frame.hasFill, frame.fillColor);
 }
 
-void applyFillOpacity(ParserState& state, const char* value) noexcept {
+void applyFillOpacity(ParserState& state, const char* value, bool) noexcept {
     currentStyle(state).fillOpacity = parseNumber(value);
 }
 
-void applyStroke(ParserState& state, const char* value) noexcept {
+void applyStroke(ParserState& state, const char* value, bool isNone) noexcept {
     StyleFrame& frame = currentStyle(state);
-    applyPaint(value, frame.hasStroke, frame.strokeColor);
+    applyPaint(value, isNone, frame.hasStroke, frame.strokeColor);
 }
 
-void applyStrokeWidth(ParserState& state, const char* value) noexcept {
+void applyStrokeWidth(ParserState& state, const char* value, bool) noexcept {
     currentStyle(state).strokeWidth = parseNumber(value);
 }
 
-void applyStrokeOpacity(ParserState& state, const char* value) noexcept {
+void applyStrokeOpacity(ParserState& state, const char* value, bool) noexcept {
     currentStyle(state).strokeOpacity = parseNumber(value);
 }
 
-void applyTransform(ParserState& state, const char* value) noexcept {
+void applyTransform(ParserState& state, const char* value, bool) noexcept {
     applyTransformList(state, value);
 }
 
 // Grouped by first byte, so that a name is compared only with the names of its group.
 constexpr PresentationName presentationNames[] = {
-    {"style", applyStyle},
-    {"stroke", applyStroke},
-    {"stroke-width", applyStrokeWidth},
-    {"stroke-opacity", applyStrokeOpacity},
-    {"display", applyDisplay},
-    {"fill", applyFill},
-    {"fill-opacity", applyFillOpacity},
-    {"transform", applyTransform},
+    {"style", applyStyle, false},
+    {"stroke", applyStroke, true},
+    {"stroke-width", applyStrokeWidth, true},
+    {"stroke-opacity", applyStrokeOpacity, true},
+    {"display", applyDisplay, true},
+    {"fill", applyFill, true},
+    {"fill-opacity", applyFillOpacity, true},
+    {"transform", applyTransform, false},
 };
 
 // The entries [first, first + count) whose names start with the byte c.
@@ -144,6 +150,33 @@ void copyBounded(char* buffer, const char* begin, const char* end) noexcept {
     buffer[length > 0 ? length : 0] = '\0';
 }
 
+// Applies the declaration [begin, end). isFollowedByEnd: the text goes on at end with a blank,
+// ";" or NUL (as in a style text), so a value that stops at those may be read where it stands.
+void applySplitDeclaration(ParserState& state, const char* begin, const char* end,
+                           bool isFollowedByEnd) noexcept {
+    const char* colon = begin;
+    while (colon < end && *colon != ':') ++colon;
+    const PresentationName* entry = findPresentationName(begin, trimTrailingBlanks(begin, colon));
+    if (entry == nullptr) return;  // nothing to apply: no copy
+    const char* valueBegin = end;
+    if (colon < end) {
+        valueBegin = colon + 1;
+        while (valueBegin < end &&
+               (*valueBegin == ':' || isBlank(static_cast<unsigned char>(*valueBegin)))) {
+            ++valueBegin;
+        }
+    }
+    const std::ptrdiff_t length = end - valueBegin;
+    const bool isNone = length == 4 && std::memcmp(valueBegin, "none", 4) == 0;
+    if (isFollowedByEnd && entry->readsInPlace && length < declarationBufferSize) {
+        entry->apply(state, valueBegin, isNone);
+        return;
+    }
+    char value[declarationBufferSize];  // the name needs no copy: it was matched whole
+    copyBounded(value, valueBegin, end);
+    entry->apply(state, value, isNone);
+}
+
 }  // namespace
 
 void applyAttributes(ParserState& state, AttrList attributes) noexcept {
@@ -162,7 +195,7 @@ bool applyPresentationAttribute(ParserState& state, const char* name, const char
     if (name == nullptr) return false;
     const PresentationName* entry = findPresentationName(name);
     if (entry == nullptr) return false;
-    if (value != nullptr) entry->apply(state, value);
+    if (value != nullptr) entry->apply(state, value, isSameText(value, "none"));
     return true;
 }
 
@@ -173,29 +206,13 @@ void applyStyleDeclarations(ParserState& state, const char* text) noexcept {
         const char* begin = skipBlanks(p);
         p = begin;
         while (*p != '\0' && *p != ';') ++p;  // the first ";" ends it, even inside a value
-        applyDeclaration(state, begin, trimTrailingBlanks(begin, p));
+        applySplitDeclaration(state, begin, trimTrailingBlanks(begin, p), true);
         if (*p == ';') ++p;
     }
 }
 
 void applyDeclaration(ParserState& state, const char* begin, const char* end) noexcept {
-    const char* colon = begin;
-    while (colon < end && *colon != ':') ++colon;
-    const PresentationName* entry = findPresentationName(begin, trimTrailingBlanks(begin, colon));
-    if (entry == nullptr) return;  // nothing to apply: no copy
-    const char* valueBegin = end;
-    if (colon < end) {
-        valueBegin = colon + 1;
-        while (valueBegin < end &&
-               (*valueBegin == ':' || isBlank(static_cast<unsigned char>(*valueBegin)))) {
-            ++valueBegin;
-        }
-    }
-    // The name is matched whole in place (any longer than 511 matches none); only the value
-    // needs its NUL.
-    char value[declarationBufferSize];
-    copyBounded(value, valueBegin, end);
-    entry->apply(state, value);
+    applySplitDeclaration(state, begin, end, false);
 }
 
 std::uint32_t parseColor(const char* text) noexcept {

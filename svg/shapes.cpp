@@ -1,6 +1,7 @@
 #include "svg/shapes.h"
 
 #include <cmath>
+#include <cstring>
 
 #include <emmintrin.h>
 
@@ -140,6 +141,40 @@ void placeCirclePoints(float* out, const float* unit, std::int32_t n, float cx, 
     }
 }
 
+// Recent segment counts of one tolerance, direct-mapped on the radius: documents repeat their
+// radii, and each count costs an arc cosine. Per thread, like the unit circles. An entry of
+// radius bits 0 is empty: a circle of radius 0 is never counted.
+constexpr std::uint32_t segmentMemoBits = 12;
+
+struct SegmentMemo {
+    std::uint32_t tolerance;  // the bits of the float, as the radii
+    struct Entry {
+        std::uint32_t radius;
+        std::int32_t count;
+    } entries[std::size_t{1} << segmentMemoBits];
+};
+
+thread_local SegmentMemo segmentMemo;
+
+std::uint32_t floatBits(float value) noexcept {
+    std::uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+// circleSegmentCount(r, tolerance) for r > 0, from the memo when it holds r.
+std::int32_t rememberedSegmentCount(float r, float tolerance) noexcept {
+    SegmentMemo& memo = segmentMemo;
+    if (memo.tolerance != floatBits(tolerance)) {
+        std::memset(memo.entries, 0, sizeof memo.entries);
+        memo.tolerance = floatBits(tolerance);
+    }
+    const std::uint32_t radius = floatBits(r);
+    SegmentMemo::Entry& entry = memo.entries[(radius * 0x9E3779B1u) >> (32 - segmentMemoBits)];
+    if (entry.radius != radius) entry = SegmentMemo::Entry{radius, circleSegmentCount(r, tolerance)};
+    return entry.count;
+}
+
 }  // namespace
 
 std::int32_t circleSegmentCount(float r, float tolerance) noexcept {
@@ -174,7 +209,7 @@ void readCircle(ParserState& state, AttrList attributes) noexcept {
     readGeometryNumbers(state, attributes, names, v);
     const float cx = v[0], cy = v[1], r = std::fabs(v[2]);
     if (r == 0.0f) return;
-    const std::int32_t n = circleSegmentCount(r, state.tolerance);
+    const std::int32_t n = rememberedSegmentCount(r, state.tolerance);
     if (n <= 0) return;
     resetPoints(state);
     const float* unit = unitCircle(n);
