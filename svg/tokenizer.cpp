@@ -8,8 +8,8 @@
 
 namespace {
 
-// The tag scanners look at 16 bytes at a time with SSE2, and only at bytes before the tag's
-// end: its terminating NUL, found before the scan, so no load reaches past the text.
+// The tag scanners look at 16 bytes at a time with SSE2, and only at bytes of the tag text: its
+// end (the terminating NUL) is known before the scan, so no load reaches past the text.
 constexpr std::ptrdiff_t blockSize = 16;
 
 __m128i loadBlock(const char* p) noexcept {
@@ -36,24 +36,49 @@ bool isNameEnd(unsigned char c) noexcept { return isBlank(c) || c == '='; }
 
 bool isQuote(unsigned char c) noexcept { return c == '"'; }
 
+// One tag's text up to end (its NUL), with the stop bits of its last block, taken before the
+// tag is cut: the scans that have less than a block ahead of them read those, so they need no
+// byte loop and no load over bytes just cut. A tag shorter than a block has no such bits.
+struct TagText {
+    char* end;
+    const char* last;  // end - blockSize, or null
+    int lastBlanks, lastNameEnds, lastQuotes;
+};
+
+TagText describeTag(char* tag, char* end) noexcept {
+    if (end - tag < blockSize) return TagText{end, nullptr, 0, 0, 0};
+    const char* last = end - blockSize;
+    const __m128i block = loadBlock(last);
+    return TagText{end, last, blankBits(block), nameEndBits(block), quoteBits(block)};
+}
+
 // The first position in [p, end) whose byte stops the scan, or end.
-template <int (*blockStops)(__m128i) noexcept, bool (*stops)(unsigned char) noexcept>
-char* scanTo(char* p, char* end) noexcept {
-    for (; end - p >= blockSize; p += blockSize) {
+template <int (*blockStops)(__m128i) noexcept, bool (*stops)(unsigned char) noexcept,
+          int TagText::*lastStops>
+char* scanTo(char* p, const TagText& tag) noexcept {
+    for (; tag.end - p >= blockSize; p += blockSize) {
         const int bits = blockStops(loadBlock(p));
         if (bits != 0) return p + __builtin_ctz(static_cast<unsigned>(bits));
     }
-    while (p < end && !stops(static_cast<unsigned char>(*p))) ++p;
+    if (tag.last != nullptr) {
+        const int bits = tag.*lastStops >> (p - tag.last);
+        return bits != 0 ? p + __builtin_ctz(static_cast<unsigned>(bits)) : tag.end;
+    }
+    while (p < tag.end && !stops(static_cast<unsigned char>(*p))) ++p;
     return p;
 }
 
-char* skipToBlankOrEnd(char* p, char* end) noexcept { return scanTo<blankBits, isBlank>(p, end); }
+char* skipToBlankOrEnd(char* p, const TagText& tag) noexcept {
+    return scanTo<blankBits, isBlank, &TagText::lastBlanks>(p, tag);
+}
 
-char* skipToNameEnd(char* p, char* end) noexcept { return scanTo<nameEndBits, isNameEnd>(p, end); }
+char* skipToNameEnd(char* p, const TagText& tag) noexcept {
+    return scanTo<nameEndBits, isNameEnd, &TagText::lastNameEnds>(p, tag);
+}
 
-char* skipToQuoteOrEnd(char* p, char* end) noexcept {
-    if (p < end && *p == '"') return p;  // most values follow their "=" directly
-    return scanTo<quoteBits, isQuote>(p, end);
+char* skipToQuoteOrEnd(char* p, const TagText& tag) noexcept {
+    if (p < tag.end && *p == '"') return p;  // most values follow their "=" directly
+    return scanTo<quoteBits, isQuote, &TagText::lastQuotes>(p, tag);
 }
 
 // Cuts the token ending at p with a NUL (unless it is the end) and returns the next position.
@@ -66,6 +91,7 @@ char* terminateAt(char* p, char* end) noexcept {
 // Reads the tag text [tag, end), end being its NUL, and reports its start and/or end.
 void readTag(char* tag, char* end, ElementStartHandler onStart, ElementEndHandler onEnd,
              void* userData) noexcept {
+    const TagText text = describeTag(tag, end);
     char* p = skipBlanks(tag);
     bool isEnd = false;
     if (*p == '/') {
@@ -76,7 +102,7 @@ void readTag(char* tag, char* end, ElementStartHandler onStart, ElementEndHandle
     if (*p == '\0' || *p == '?' || *p == '!') return;
     bool isStart = !isEnd;
     char* name = p;
-    p = terminateAt(skipToBlankOrEnd(p, end), end);
+    p = terminateAt(skipToBlankOrEnd(p, text), end);
 
     const char* attributes[attributeEntryCount];
     int entries = 0;
@@ -89,13 +115,13 @@ void readTag(char* tag, char* end, ElementStartHandler onStart, ElementEndHandle
         }
         if (entries == 2 * attributePairLimit) break;
         attributes[entries++] = p;
-        p = terminateAt(skipToNameEnd(p, end), end);
+        p = terminateAt(skipToNameEnd(p, text), end);
         // The value is the next double-quoted text, whatever stands before it.
-        p = skipToQuoteOrEnd(p, end);
+        p = skipToQuoteOrEnd(p, text);
         if (p == end) break;
         ++p;
         attributes[entries++] = p;
-        p = terminateAt(skipToQuoteOrEnd(p, end), end);
+        p = terminateAt(skipToQuoteOrEnd(p, text), end);
     }
     attributes[entries] = nullptr;
     attributes[entries + 1] = nullptr;
