@@ -150,12 +150,11 @@ void copyBounded(char* buffer, const char* begin, const char* end) noexcept {
     buffer[length > 0 ? length : 0] = '\0';
 }
 
-// Applies the declaration [begin, end). isFollowedByEnd: the text goes on at end with a blank,
-// ";" or NUL (as in a style text), so a value that stops at those may be read where it stands.
-void applySplitDeclaration(ParserState& state, const char* begin, const char* end,
-                           bool isFollowedByEnd) noexcept {
-    const char* colon = begin;
-    while (colon < end && *colon != ':') ++colon;
+// Applies the declaration [begin, end) whose first ":" is at colon (end when it has none).
+// isFollowedByEnd: the text goes on at end with a blank, ";" or NUL (as in a style text), so a
+// value that stops at those may be read where it stands.
+void applySplitDeclaration(ParserState& state, const char* begin, const char* colon,
+                           const char* end, bool isFollowedByEnd) noexcept {
     const PresentationName* entry = findPresentationName(begin, trimTrailingBlanks(begin, colon));
     if (entry == nullptr) return;  // nothing to apply: no copy
     const char* valueBegin = end;
@@ -205,14 +204,20 @@ void applyStyleDeclarations(ParserState& state, const char* text) noexcept {
     while (*p != '\0') {
         const char* begin = skipBlanks(p);
         p = begin;
-        while (*p != '\0' && *p != ';') ++p;  // the first ";" ends it, even inside a value
-        applySplitDeclaration(state, begin, trimTrailingBlanks(begin, p), true);
+        const char* colon = nullptr;
+        for (; *p != '\0' && *p != ';'; ++p) {  // the first ";" ends it, even inside a value
+            if (*p == ':' && colon == nullptr) colon = p;
+        }
+        const char* end = trimTrailingBlanks(begin, p);
+        applySplitDeclaration(state, begin, colon != nullptr ? colon : end, end, true);
         if (*p == ';') ++p;
     }
 }
 
 void applyDeclaration(ParserState& state, const char* begin, const char* end) noexcept {
-    applySplitDeclaration(state, begin, end, false);
+    const char* colon = begin;
+    while (colon < end && *colon != ':') ++colon;
+    applySplitDeclaration(state, begin, colon, end, false);
 }
 
 std::uint32_t parseColor(const char* text) noexcept {
