@@ -81,6 +81,27 @@ char* skipToQuoteOrEnd(char* p, const TagText& tag) noexcept {
     return scanTo<quoteBits, isQuote, &TagText::lastQuotes>(p, tag);
 }
 
+// The common attribute  name="value"  when all of it stands in the block at p: cuts the name
+// and the value from one load, stores the value's position and returns the position after its
+// closing quote. Null when the attribute is of another form or runs on past the block.
+char* readShortAttribute(char* p, const TagText& tag, const char** value) noexcept {
+    if (tag.end - p < blockSize) return nullptr;
+    const __m128i block = loadBlock(p);
+    const auto nameEnds = static_cast<unsigned>(nameEndBits(block));
+    const auto quotes = static_cast<unsigned>(quoteBits(block));
+    if (nameEnds == 0) return nullptr;
+    const int equals = __builtin_ctz(nameEnds);
+    const unsigned valueQuotes = quotes >> (equals + 2);
+    if (p[equals] != '=' || ((quotes >> (equals + 1)) & 1u) == 0 || valueQuotes == 0) {
+        return nullptr;
+    }
+    char* close = p + equals + 2 + __builtin_ctz(valueQuotes);
+    p[equals] = '\0';
+    *value = p + equals + 2;
+    *close = '\0';
+    return close + 1;
+}
+
 // Cuts the token ending at p with a NUL (unless it is the end) and returns the next position.
 char* terminateAt(char* p, char* end) noexcept {
     if (p == end) return p;
@@ -115,6 +136,11 @@ void readTag(char* tag, char* end, ElementStartHandler onStart, ElementEndHandle
         }
         if (entries == 2 * attributePairLimit) break;
         attributes[entries++] = p;
+        if (char* next = readShortAttribute(p, text, &attributes[entries])) {
+            ++entries;
+            p = next;
+            continue;
+        }
         p = terminateAt(skipToNameEnd(p, text), end);
         // The value is the next double-quoted text, whatever stands before it.
         p = skipToQuoteOrEnd(p, text);
