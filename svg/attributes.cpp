@@ -150,6 +150,13 @@ void copyBounded(char* buffer, const char* begin, const char* end) noexcept {
     buffer[length > 0 ? length : 0] = '\0';
 }
 
+// The first ":" of [begin, end), or end (begin for an empty range).
+const char* findColon(const char* begin, const char* end) noexcept {
+    if (end <= begin) return begin;
+    const void* colon = std::memchr(begin, ':', static_cast<std::size_t>(end - begin));
+    return colon != nullptr ? static_cast<const char*>(colon) : end;
+}
+
 // Applies the declaration [begin, end) whose first ":" is at colon (end when it has none).
 // isFollowedByEnd: the text goes on at end with a blank, ";" or NUL (as in a style text), so a
 // value that stops at those may be read where it stands.
@@ -204,20 +211,15 @@ void applyStyleDeclarations(ParserState& state, const char* text) noexcept {
     while (*p != '\0') {
         const char* begin = skipBlanks(p);
         p = begin;
-        const char* colon = nullptr;
-        for (; *p != '\0' && *p != ';'; ++p) {  // the first ";" ends it, even inside a value
-            if (*p == ':' && colon == nullptr) colon = p;
-        }
+        p += std::strcspn(p, ";");  // the first ";" ends it, even inside a value
         const char* end = trimTrailingBlanks(begin, p);
-        applySplitDeclaration(state, begin, colon != nullptr ? colon : end, end, true);
+        applySplitDeclaration(state, begin, findColon(begin, end), end, true);
         if (*p == ';') ++p;
     }
 }
 
 void applyDeclaration(ParserState& state, const char* begin, const char* end) noexcept {
-    const char* colon = begin;
-    while (colon < end && *colon != ':') ++colon;
-    applySplitDeclaration(state, begin, colon, end, false);
+    applySplitDeclaration(state, begin, findColon(begin, end), end, false);
 }
 
 std::uint32_t parseColor(const char* text) noexcept {
