@@ -8,16 +8,22 @@
 
 namespace {
 
-using AttributeHandler = void (*)(ParserState& state, const char* value) noexcept;
+// Applies a value to the current frame. isNone tells whether the value is exactly "none": a
+// value read where it stands in a style text has no NUL of its own, so the caller decides.
+using AttributeHandler = void (*)(ParserState& state, const char* value, bool isNone) noexcept;
 
 struct PresentationName {
     const char* name;
     AttributeHandler apply;
+    // The reading stops at a blank, ";" or NUL, so the value gives the same in a style text,
+    // up to its end, as copied out of it.
+    bool readsInPlace;
 };
 
 // "none" switches the paint off and keeps the inherited colour; anything else is a colour.
-void applyPaint(const char* value, std::uint8_t& hasPaint, std::uint32_t& color) noexcept {
-    if (isSameText(value, "none")) {
+void applyPaint(const char* value, bool isNone, std::uint8_t& hasPaint,
+                std::uint32_t& color) noexcept {
+    if (isNone) {
         hasPaint = 0;
         return;
     }
@@ -25,48 +31,48 @@ void applyPaint(const char* value, std::uint8_t& hasPaint, std::uint32_t& color)
     color = parseColor(value);
 }
 
-void applyStyle(ParserState& state, const char* value) noexcept {
+void applyStyle(ParserState& state, const char* value, bool) noexcept {
     applyStyleDeclarations(state, value);
 }
 
-void applyDisplay(ParserState&, const char*) noexcept {}
+void applyDisplay(ParserState&, const char*, bool) noexcept {}
 
-void applyFill(ParserState& state, const char* value) noexcept {
+void applyFill(ParserState& state, const char* value, bool isNone) noexcept {
     StyleFrame& frame = currentStyle(state);
-    applyPaint(value, frame.hasFill, frame.fillColor);
+    applyPaint(value, isNone, frame.hasFill, frame.fillColor);
 }
 
-void applyFillOpacity(ParserState& state, const char* value) noexcept {
+void applyFillOpacity(ParserState& state, const char* value, bool) noexcept {
     currentStyle(state).fillOpacity = parseNumber(value);
 }
 
-void applyStroke(ParserState& state, const char* value) noexcept {
+void applyStroke(ParserState& state, const char* value, bool isNone) noexcept {
     StyleFrame& frame = currentStyle(state);
-    applyPaint(value, frame.hasStroke, frame.strokeColor);
+    applyPaint(value, isNone, frame.hasStroke, frame.strokeColor);
 }
 
-void applyStrokeWidth(ParserState& state, const char* value) noexcept {
+void applyStrokeWidth(ParserState& state, const char* value, bool) noexcept {
     currentStyle(state).strokeWidth = parseNumber(value);
 }
 
-void applyStrokeOpacity(ParserState& state, const char* value) noexcept {
+void applyStrokeOpacity(ParserState& state, const char* value, bool) noexcept {
     currentStyle(state).strokeOpacity = parseNumber(value);
 }
 
-void applyTransform(ParserState& state, const char* value) noexcept {
+void applyTransform(ParserState& state, const char* value, bool) noexcept {
     applyTransformList(state, value);
 }
 
 // Grouped by first byte, so that a name is compared only with the names of its group.
 constexpr PresentationName presentationNames[] = {
-    {"style", applyStyle},
-    {"stroke", applyStroke},
-    {"stroke-width", applyStrokeWidth},
-    {"stroke-opacity", applyStrokeOpacity},
-    {"display", applyDisplay},
-    {"fill", applyFill},
-    {"fill-opacity", applyFillOpacity},
-    {"transform", applyTransform},
+    {"style", applyStyle, false},
+    {"stroke", applyStroke, true},
+    {"stroke-width", applyStrokeWidth, true},
+    {"stroke-opacity", applyStrokeOpacity, true},
+    {"display", applyDisplay, true},
+    {"fill", applyFill, true},
+    {"fill-opacity", applyFillOpacity, true},
+    {"transform", applyTransform, false},
 };
 
 // The entries [first, first + count) whose names start with the byte c.
@@ -84,16 +90,30 @@ NameGroup groupOf(char c) noexcept {
     }
 }
 
-// True when [begin, end) is one of the presentation names, whole.
-bool isPresentationName(const char* begin, const char* end) noexcept {
-    std::size_t length = static_cast<std::size_t>(end - begin);
-    for (const PresentationName& entry : presentationNames) {
-        if (length > 0 && *begin == entry.name[0] && std::strlen(entry.name) == length &&
-            std::memcmp(begin, entry.name, length) == 0) {
-            return true;
-        }
+// The entry named name, or null.
+const PresentationName* findPresentationName(const char* name) noexcept {
+    const NameGroup group = groupOf(name[0]);
+    for (int i = group.first; i < group.first + group.count; ++i) {
+        const PresentationName& entry = presentationNames[i];
+        if (isSameText(name + 1, entry.name + 1)) return &entry;  // the first bytes are equal
     }
-    return false;
+    return nullptr;
+}
+
+// The entry named [begin, end) whole, or null.
+const PresentationName* findPresentationName(const char* begin, const char* end) noexcept {
+    if (begin == end) return nullptr;
+    const NameGroup group = groupOf(begin[0]);
+    for (int i = group.first; i < group.first + group.count; ++i) {
+        const char* entryName = presentationNames[i].name;
+        const char* p = begin;
+        while (p < end && *p == *entryName) {  // the range holds no NUL: an entry's end stops it
+            ++p;
+            ++entryName;
+        }
+        if (p == end && *entryName == '\0') return &presentationNames[i];
+    }
+    return nullptr;
 }
 
 // The value of each hex digit byte, noHexDigit for every other byte.
@@ -130,6 +150,39 @@ void copyBounded(char* buffer, const char* begin, const char* end) noexcept {
     buffer[length > 0 ? length : 0] = '\0';
 }
 
+// The first ":" of [begin, end), or end (begin for an empty range).
+const char* findColon(const char* begin, const char* end) noexcept {
+    if (end <= begin) return begin;
+    const void* colon = std::memchr(begin, ':', static_cast<std::size_t>(end - begin));
+    return colon != nullptr ? static_cast<const char*>(colon) : end;
+}
+
+// Applies the declaration [begin, end) whose first ":" is at colon (end when it has none).
+// isFollowedByEnd: the text goes on at end with a blank, ";" or NUL (as in a style text), so a
+// value that stops at those may be read where it stands.
+void applySplitDeclaration(ParserState& state, const char* begin, const char* colon,
+                           const char* end, bool isFollowedByEnd) noexcept {
+    const PresentationName* entry = findPresentationName(begin, trimTrailingBlanks(begin, colon));
+    if (entry == nullptr) return;  // nothing to apply: no copy
+    const char* valueBegin = end;
+    if (colon < end) {
+        valueBegin = colon + 1;
+        while (valueBegin < end &&
+               (*valueBegin == ':' || isBlank(static_cast<unsigned char>(*valueBegin)))) {
+            ++valueBegin;
+        }
+    }
+    const std::ptrdiff_t length = end - valueBegin;
+    const bool isNone = length == 4 && std::memcmp(valueBegin, "none", 4) == 0;
+    if (isFollowedByEnd && entry->readsInPlace && length < declarationBufferSize) {
+        entry->apply(state, valueBegin, isNone);
+        return;
+    }
+    char value[declarationBufferSize];  // the name needs no copy: it was matched whole
+    copyBounded(value, valueBegin, end);
+    entry->apply(state, value, isNone);
+}
+
 }  // namespace
 
 void applyAttributes(ParserState& state, AttrList attributes) noexcept {
@@ -146,15 +199,10 @@ void applyAttributes(ParserState& state, AttrList attributes) noexcept {
 
 bool applyPresentationAttribute(ParserState& state, const char* name, const char* value) noexcept {
     if (name == nullptr) return false;
-    const NameGroup group = groupOf(name[0]);
-    for (int i = group.first; i < group.first + group.count; ++i) {
-        const PresentationName& entry = presentationNames[i];
-        if (isSameText(name + 1, entry.name + 1)) {  // the first bytes are equal
-            if (value != nullptr) entry.apply(state, value);
-            return true;
-        }
-    }
-    return false;
+    const PresentationName* entry = findPresentationName(name);
+    if (entry == nullptr) return false;
+    if (value != nullptr) entry->apply(state, value, isSameText(value, "none"));
+    return true;
 }
 
 void applyStyleDeclarations(ParserState& state, const char* text) noexcept {
@@ -163,30 +211,15 @@ void applyStyleDeclarations(ParserState& state, const char* text) noexcept {
     while (*p != '\0') {
         const char* begin = skipBlanks(p);
         p = begin;
-        while (*p != '\0' && *p != ';') ++p;  // the first ";" ends it, even inside a value
-        applyDeclaration(state, begin, trimTrailingBlanks(begin, p));
+        p += std::strcspn(p, ";");  // the first ";" ends it, even inside a value
+        const char* end = trimTrailingBlanks(begin, p);
+        applySplitDeclaration(state, begin, findColon(begin, end), end, true);
         if (*p == ';') ++p;
     }
 }
 
 void applyDeclaration(ParserState& state, const char* begin, const char* end) noexcept {
-    char name[declarationBufferSize];
-    char value[declarationBufferSize];
-    const char* colon = begin;
-    while (colon < end && *colon != ':') ++colon;
-    const char* valueBegin = end;
-    if (colon < end) {
-        valueBegin = colon + 1;
-        while (valueBegin < end &&
-               (*valueBegin == ':' || isBlank(static_cast<unsigned char>(*valueBegin)))) {
-            ++valueBegin;
-        }
-    }
-    const char* nameEnd = trimTrailingBlanks(begin, colon);
-    if (!isPresentationName(begin, nameEnd)) return;  // nothing to apply: skip both copies
-    copyBounded(name, begin, nameEnd);
-    copyBounded(value, valueBegin, end);
-    applyPresentationAttribute(state, name, value);
+    applySplitDeclaration(state, begin, findColon(begin, end), end, false);
 }
 
 std::uint32_t parseColor(const char* text) noexcept {

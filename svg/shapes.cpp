@@ -1,6 +1,9 @@
 #include "svg/shapes.h"
 
 #include <cmath>
+#include <cstring>
+
+#include <emmintrin.h>
 
 #include "geometry/path_data.h"
 #include "svg/attributes.h"
@@ -23,15 +26,23 @@ void walkAttributes(ParserState& state, AttrList attributes, GeometryReader read
 }
 
 // Reads the numbers named in names into values (0 when absent; the last occurrence wins).
+// No geometry name is a presentation name, so testing it first changes nothing.
 template <int count>
 void readGeometryNumbers(ParserState& state, AttrList attributes,
                          const char* const (&names)[count], float (&values)[count]) noexcept {
     for (float& value : values) value = 0.0f;
-    walkAttributes(state, attributes, [&](const char* name, const char* value) noexcept {
-        for (int i = 0; i < count; ++i) {
-            if (name[0] == names[i][0] && isSameText(name, names[i])) values[i] = parseNumber(value);
+    for (AttrList pair = attributes; pair[0] != nullptr; pair += 2) {
+        const char* name = pair[0];
+        const char* value = pair[1];
+        if (value == nullptr) continue;  // a name without a value changes nothing
+        int i = 0;
+        while (i < count && !(name[0] == names[i][0] && isSameText(name, names[i]))) ++i;
+        if (i < count) {
+            values[i] = parseNumber(value);
+        } else {
+            applyPresentationAttribute(state, name, value);
         }
-    });
+    }
 }
 
 // Appends the pairs of one "points" value; a number left without partner is dropped.
@@ -77,6 +88,93 @@ std::int32_t wideSegmentCount(float r, float tolerance) noexcept {
                                                         : static_cast<std::int32_t>(n);
 }
 
+// The angle between the points of a circle of n segments.
+float circleStep(std::int32_t n) noexcept { return twoPiFloat / static_cast<float>(n); }
+
+// The cosine and sine of the angle of point i.
+void unitPoint(std::int32_t i, float step, float* c, float* s) noexcept {
+    const float a = static_cast<float>(i) * step;
+    *c = std::cos(a);
+    *s = std::sin(a);
+}
+
+// Counts up to this many segments keep their unit circle, 2080 pairs (16.3 KiB) in all.
+constexpr std::int32_t unitCircleLimit = 64;
+
+// The unit circles of the counts up to unitCircleLimit, each filled on first use: pairs of n
+// start at pair n(n-1)/2. They hold exactly what unitPoint gives, so a circle drawn from them
+// has the same bits; a pure function of n, kept per thread so parses never share a write.
+struct UnitCircles {
+    bool isFilled[unitCircleLimit + 1];
+    float pairs[unitCircleLimit * (unitCircleLimit + 1)];
+};
+
+thread_local UnitCircles unitCircles;
+
+// The n (cosine, sine) pairs of a circle of n segments, or null when n is not kept.
+const float* unitCircle(std::int32_t n) noexcept {
+    if (n > unitCircleLimit) return nullptr;
+    UnitCircles& circles = unitCircles;
+    float* pairs = circles.pairs + n * (n - 1);
+    if (!circles.isFilled[n]) {
+        const float step = circleStep(n);
+        for (std::int32_t i = 0; i < n; ++i) unitPoint(i, step, &pairs[2 * i], &pairs[2 * i + 1]);
+        circles.isFilled[n] = true;
+    }
+    return pairs;
+}
+
+// Writes the n points (cx + cos * r, cy + sin * r) two at a time: packed products and sums
+// round each lane as the scalar ones do.
+void placeCirclePoints(float* out, const float* unit, std::int32_t n, float cx, float cy,
+                       float r) noexcept {
+    const __m128 centre = _mm_setr_ps(cx, cy, cx, cy);
+    const __m128 radius = _mm_set1_ps(r);
+    std::int32_t i = 0;
+    for (; i + 2 <= n; i += 2) {
+        const __m128 scaled = _mm_mul_ps(_mm_loadu_ps(unit + 2 * i), radius);
+        _mm_storeu_ps(out + 2 * i, _mm_add_ps(centre, scaled));
+    }
+    if (i < n) {
+        out[2 * i] = cx + unit[2 * i] * r;
+        out[2 * i + 1] = cy + unit[2 * i + 1] * r;
+    }
+}
+
+// Recent segment counts of one tolerance, direct-mapped on the radius: documents repeat their
+// radii, and each count costs an arc cosine. Per thread, like the unit circles. An entry of
+// radius bits 0 is empty: a circle of radius 0 is never counted.
+constexpr std::uint32_t segmentMemoBits = 12;
+
+struct SegmentMemo {
+    std::uint32_t tolerance;  // the bits of the float, as the radii
+    struct Entry {
+        std::uint32_t radius;
+        std::int32_t count;
+    } entries[std::size_t{1} << segmentMemoBits];
+};
+
+thread_local SegmentMemo segmentMemo;
+
+std::uint32_t floatBits(float value) noexcept {
+    std::uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+// circleSegmentCount(r, tolerance) for r > 0, from the memo when it holds r.
+std::int32_t rememberedSegmentCount(float r, float tolerance) noexcept {
+    SegmentMemo& memo = segmentMemo;
+    if (memo.tolerance != floatBits(tolerance)) {
+        std::memset(memo.entries, 0, sizeof memo.entries);
+        memo.tolerance = floatBits(tolerance);
+    }
+    const std::uint32_t radius = floatBits(r);
+    SegmentMemo::Entry& entry = memo.entries[(radius * 0x9E3779B1u) >> (32 - segmentMemoBits)];
+    if (entry.radius != radius) entry = SegmentMemo::Entry{radius, circleSegmentCount(r, tolerance)};
+    return entry.count;
+}
+
 }  // namespace
 
 std::int32_t circleSegmentCount(float r, float tolerance) noexcept {
@@ -111,13 +209,26 @@ void readCircle(ParserState& state, AttrList attributes) noexcept {
     readGeometryNumbers(state, attributes, names, v);
     const float cx = v[0], cy = v[1], r = std::fabs(v[2]);
     if (r == 0.0f) return;
-    const std::int32_t n = circleSegmentCount(r, state.tolerance);
+    const std::int32_t n = rememberedSegmentCount(r, state.tolerance);
     if (n <= 0) return;
     resetPoints(state);
-    const float step = twoPiFloat / static_cast<float>(n);
-    for (std::int32_t i = 0; i < n; ++i) {
-        const float a = static_cast<float>(i) * step;
-        appendPoint(state, cx + std::cos(a) * r, cy + std::sin(a) * r);
+    const float* unit = unitCircle(n);
+    if (unit != nullptr && state.pointCapacity >= n) {
+        placeCirclePoints(state.points, unit, n, cx, cy, r);
+        state.pointCount = n;
+    } else {
+        // A point buffer still to grow keeps appendPoint's growth, failures included.
+        const float step = circleStep(n);
+        for (std::int32_t i = 0; i < n; ++i) {
+            float c, s;
+            if (unit != nullptr) {
+                c = unit[2 * i];
+                s = unit[2 * i + 1];
+            } else {
+                unitPoint(i, step, &c, &s);
+            }
+            appendPoint(state, cx + c * r, cy + s * r);
+        }
     }
     emitPath(state, 1);
 }

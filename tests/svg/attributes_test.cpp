@@ -128,6 +128,11 @@ TEST(StyleDeclarations, KeepsTheFirst511Characters) {
         EXPECT_EQ(styled(text).transform.e, c.e) << "value length " << c.padding + tail.size();
     }
     EXPECT_TRUE(sameFrame(styled(std::string(3000, 'f') + ":#1"), styled("")));
+    // Colours and numbers too: the digits past the 511th are not read.
+    const std::string colour = "#" + std::string(510, '1') + std::string(90, '2');
+    EXPECT_EQ(styled("fill:" + colour + " ;stroke-width:2").fillColor, 0x11111111u);
+    const std::string one = "0." + std::string(508, '0') + "1e509";  // 1, but 0 when cut at 511
+    EXPECT_EQ(styled("fill-opacity:" + one).fillOpacity, 0.0f);
     const char text[] = "fill:#12345";
     StatePtr state(createParserState());
     applyDeclaration(*state, text, text + 8);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <string>
 
@@ -114,4 +115,32 @@ TEST(ReadCircle, StartsAtAngleZeroAndSteps) {
     EXPECT_EQ(p[4], std::cos(2 * (6.2831855f / 8)));  // the third point is a quarter turn on
     EXPECT_EQ(p[5], 1.0f);
     EXPECT_EQ(p[2], p[3]) << "45 degrees";
+}
+
+TEST(ReadCircle, RepeatedCirclesMatchTheDirectFormula) {
+    // Counts below and above the kept unit circles, each drawn first into a fresh point buffer
+    // (which grows point by point) and again into a grown one, at alternating tolerances.
+    const struct { const char* r; float tolerance; } cases[] = {
+        {"10", 0.1f}, {"10", 1.0f}, {"0.75", 0.1f}, {"83", 0.1f}, {"200", 0.1f}, {"10", 0.1f},
+    };
+    StatePtr grown = newState(0.1f);
+    for (const auto& c : cases) {
+        const float r = std::strtof(c.r, nullptr);
+        const int n = circleSegmentCount(r, c.tolerance);
+        const float step = 6.2831855f / static_cast<float>(n);
+        std::string expected = "closed";
+        for (int i = 0; i < n; ++i) {
+            const float a = static_cast<float>(i) * step;
+            expected += ' ' + describePoint(3.0f + std::cos(a) * r, -4.0f + std::sin(a) * r);
+        }
+        const char* list[] = {"cx", "3", "cy", "-4", "r", c.r, nullptr, nullptr};
+        EXPECT_EQ(shaped(readCircle, list, c.tolerance), expected) << c.r << " at " << c.tolerance;
+        grown->tolerance = c.tolerance;
+        for (int twice = 0; twice < 2; ++twice) {
+            freePathList(grown->paths);
+            grown->paths = nullptr;
+            readCircle(*grown, list);
+            EXPECT_EQ(describeList(grown->paths), expected) << c.r << " at " << c.tolerance;
+        }
+    }
 }

@@ -108,3 +108,34 @@ TEST(TokenizeMarkup, NullHandlersDropTheirEvents) {
     tokenizeMarkup(markup.data(), nullptr, recordEnd, nullptr, &recorder);
     EXPECT_EQ(recorder.events, Events{"end a"});
 }
+
+TEST(TokenizeMarkup, EventsDoNotDependOnWhereTagBytesFall) {
+    // Each tag is read with 0 to 40 spaces after its name and with its first value 0 to 40
+    // bytes longer, so every scan starts and stops at every place of the 16-byte blocks and
+    // near the tag's end.
+    const struct { const char* rest; const char* attributes; bool closes; } cases[] = {
+        {"a=\"1\" bb=\"22\"/", "a=1@ bb=22", true},
+        {"a=\"1\"\tbb = \"2\"\n\v\f\r/", "a=1@ bb=2", true},
+        {"a=\"1\" b='2' c=\"3\"/", "a=1@ b=3", true},
+        {"a=\"1\" b='2'/", "a=1@ b=<null>", false},
+        {"a=\"1\" b=\"unclosed /", "a=1@ b=unclosed /", false},
+        {"a=\"1\"b=\"2\"c", "a=1@ b=2 c=<null>", false},
+        {"a=\"1\" \xA0z=\"2\" /", "a=1@ \xA0z=2", true},
+        {"a=\"1\" =\"2\" x", "a=1@ =2 x=<null>", false},
+        {"a=\"1\"", "a=1@", false},
+    };
+    for (const auto& c : cases) {
+        for (std::size_t pad = 0; pad <= 40; ++pad) {
+            for (std::size_t grow = 0; grow <= 40; ++grow) {
+                std::string rest = c.rest;
+                rest.insert(rest.find('1'), grow, 'v');
+                std::string list = c.attributes;
+                list.replace(list.find("1@"), 2, std::string(grow, 'v') + "1");
+                Events expected = {"start e [" + list + "]"};
+                if (c.closes) expected.push_back("end e");
+                const std::string markup = "<e " + std::string(pad, ' ') + rest + ">";
+                EXPECT_EQ(tokenize(markup), expected) << '"' << markup << '"';
+            }
+        }
+    }
+}
