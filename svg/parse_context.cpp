@@ -122,6 +122,7 @@ void destroyParserState(ParserState* state) noexcept {
     if (state == nullptr) return;
     freePathList(state->paths);
     releaseBlock(state->points);
+    releaseBlock(state->circles);
     releaseBlock(state);
 }
 

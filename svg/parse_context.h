@@ -46,6 +46,9 @@ using PathList = PathRecord*;
 // (a name without a double-quoted value); readers skip such a pair. Points into the text buffer.
 using AttrList = const char* const*;
 
+// The circle reader's tables (svg/shapes.cpp).
+struct CircleTables;
+
 constexpr int styleStackSize = 128;
 constexpr std::int32_t initialPointCapacity = 8;
 
@@ -56,6 +59,7 @@ struct ParserState {
     std::int32_t pointCount;
     std::int32_t pointCapacity;
     PathRecord* paths;           // owned until parseSvgText detaches it
+    CircleTables* circles;       // owned; made at the first circle, null until then
     std::uint8_t inPath;
     std::uint8_t inDefs;
     float tolerance;

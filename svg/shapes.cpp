@@ -8,6 +8,7 @@
 #include "geometry/path_data.h"
 #include "svg/attributes.h"
 #include "svg/number.h"
+#include "svg/reader_memory.h"
 #include "svg/text.h"
 
 namespace {
@@ -103,18 +104,16 @@ constexpr std::int32_t unitCircleLimit = 64;
 
 // The unit circles of the counts up to unitCircleLimit, each filled on first use: pairs of n
 // start at pair n(n-1)/2. They hold exactly what unitPoint gives, so a circle drawn from them
-// has the same bits; a pure function of n, kept per thread so parses never share a write.
+// has the same bits.
 struct UnitCircles {
     bool isFilled[unitCircleLimit + 1];
     float pairs[unitCircleLimit * (unitCircleLimit + 1)];
 };
 
-thread_local UnitCircles unitCircles;
-
 // The n (cosine, sine) pairs of a circle of n segments, or null when n is not kept.
-const float* unitCircle(std::int32_t n) noexcept {
-    if (n > unitCircleLimit) return nullptr;
-    UnitCircles& circles = unitCircles;
+const float* unitCircle(UnitCircles* kept, std::int32_t n) noexcept {
+    if (kept == nullptr || n > unitCircleLimit) return nullptr;
+    UnitCircles& circles = *kept;
     float* pairs = circles.pairs + n * (n - 1);
     if (!circles.isFilled[n]) {
         const float step = circleStep(n);
@@ -142,8 +141,8 @@ void placeCirclePoints(float* out, const float* unit, std::int32_t n, float cx, 
 }
 
 // Recent segment counts of one tolerance, direct-mapped on the radius: documents repeat their
-// radii, and each count costs an arc cosine. Per thread, like the unit circles. An entry of
-// radius bits 0 is empty: a circle of radius 0 is never counted.
+// radii, and each count costs an arc cosine. An entry of radius bits 0 is empty: a circle of
+// radius 0 is never counted.
 constexpr std::uint32_t segmentMemoBits = 12;
 
 struct SegmentMemo {
@@ -154,17 +153,16 @@ struct SegmentMemo {
     } entries[std::size_t{1} << segmentMemoBits];
 };
 
-thread_local SegmentMemo segmentMemo;
-
 std::uint32_t floatBits(float value) noexcept {
     std::uint32_t bits;
     std::memcpy(&bits, &value, sizeof bits);
     return bits;
 }
 
-// circleSegmentCount(r, tolerance) for r > 0, from the memo when it holds r.
-std::int32_t rememberedSegmentCount(float r, float tolerance) noexcept {
-    SegmentMemo& memo = segmentMemo;
+// circleSegmentCount(r, tolerance) for r > 0, from the memo when there is one and it holds r.
+std::int32_t rememberedSegmentCount(SegmentMemo* kept, float r, float tolerance) noexcept {
+    if (kept == nullptr) return circleSegmentCount(r, tolerance);
+    SegmentMemo& memo = *kept;
     if (memo.tolerance != floatBits(tolerance)) {
         std::memset(memo.entries, 0, sizeof memo.entries);
         memo.tolerance = floatBits(tolerance);
@@ -173,6 +171,28 @@ std::int32_t rememberedSegmentCount(float r, float tolerance) noexcept {
     SegmentMemo::Entry& entry = memo.entries[(radius * 0x9E3779B1u) >> (32 - segmentMemoBits)];
     if (entry.radius != radius) entry = SegmentMemo::Entry{radius, circleSegmentCount(r, tolerance)};
     return entry.count;
+}
+
+}  // namespace
+
+// The circle reader's tables of one parse, owned by its ParserState.
+struct CircleTables {
+    UnitCircles unitCircles;
+    SegmentMemo segmentMemo;
+};
+
+namespace {
+
+// The parse's circle tables, made at its first circle; null when they can't be allocated, and
+// circles are then computed directly.
+CircleTables* circleTables(ParserState& state) noexcept {
+    if (state.circles == nullptr) {
+        void* block = allocateBlock(sizeof(CircleTables));
+        if (block == nullptr) return nullptr;
+        std::memset(block, 0, sizeof(CircleTables));
+        state.circles = static_cast<CircleTables*>(block);
+    }
+    return state.circles;
 }
 
 }  // namespace
@@ -209,10 +229,12 @@ void readCircle(ParserState& state, AttrList attributes) noexcept {
     readGeometryNumbers(state, attributes, names, v);
     const float cx = v[0], cy = v[1], r = std::fabs(v[2]);
     if (r == 0.0f) return;
-    const std::int32_t n = rememberedSegmentCount(r, state.tolerance);
+    CircleTables* tables = circleTables(state);
+    const std::int32_t n =
+        rememberedSegmentCount(tables != nullptr ? &tables->segmentMemo : nullptr, r, state.tolerance);
     if (n <= 0) return;
     resetPoints(state);
-    const float* unit = unitCircle(n);
+    const float* unit = unitCircle(tables != nullptr ? &tables->unitCircles : nullptr, n);
     if (unit != nullptr && state.pointCapacity >= n) {
         placeCirclePoints(state.points, unit, n, cx, cy, r);
         state.pointCount = n;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "geometry/path_text.h"
+#include "svg/reader_memory.h"
 
 namespace {
 
@@ -142,5 +143,9 @@ TEST(ReadCircle, RepeatedCirclesMatchTheDirectFormula) {
             readCircle(*grown, list);
             EXPECT_EQ(describeList(grown->paths), expected) << c.r << " at " << c.tolerance;
         }
+        // Without room for the parse's circle tables, circles are computed directly.
+        setAllocationHook([](std::size_t size) { return size < 16384; });
+        EXPECT_EQ(shaped(readCircle, list, c.tolerance), expected) << c.r << " without tables";
+        setAllocationHook(nullptr);
     }
 }
