@@ -1,25 +1,19 @@
 #include "geometry/flatten.h"
 
+#include <emmintrin.h>
+
+// The subdivision tests four pieces at once, one per SSE2 lane. Each lane performs exactly the
+// float operations of one scalar test, in the same order, so every point keeps its bits.
+
 namespace {
 
 constexpr float midpointFactor = 0.5f;
 constexpr float reflectionFactor = 2.0f;
 
-float midpoint(float u, float w) noexcept { return (u + w) * midpointFactor; }
-
 // A coordinate of a held pair: as written, or measured from the current point.
 float placed(float origin, float value, bool relative) noexcept {
     return relative ? origin + value : value;
 }
-
-// True when the split point lies close enough to the chord to stand for the piece.
-bool isFlatEnough(const ParserState& state, float measure, int depth) noexcept {
-    return depth > 0 && measure < state.tolerance * state.tolerance;
-}
-
-}  // namespace
-
-namespace {
 
 // Flattens a cubic from the current point, then moves the last control point and the current
 // point on to the curve's second control point and end.
@@ -74,6 +68,263 @@ void pathSmoothQuadraticTo(ParserState& state, float& x, float& y, float& contro
                   placed(y, held[1], relative));
 }
 
+namespace {
+
+// Four pieces side by side, one per lane: x and y of each control point.
+template <int order>
+struct Pieces {
+    __m128 x[order + 1], y[order + 1];
+};
+
+[[gnu::always_inline]] inline __m128 midpoints(__m128 u, __m128 w) noexcept {
+    return _mm_mul_ps(_mm_add_ps(u, w), _mm_set1_ps(midpointFactor));
+}
+
+// The two halves of four pieces, each lane split at parameter 0.5.
+template <int order>
+struct Halves {
+    Pieces<order> first, second;
+};
+
+// Splits one coordinate of four cubics by repeated midpoints: P01, P12, P23, then P012, P123,
+// then the split point P0123, which it returns.
+[[gnu::always_inline]] inline __m128 splitCoordinate(const __m128 (&p)[4], __m128 (&first)[4],
+                                                     __m128 (&second)[4]) noexcept {
+    const __m128 p01 = midpoints(p[0], p[1]), p12 = midpoints(p[1], p[2]);
+    const __m128 p23 = midpoints(p[2], p[3]);
+    const __m128 p012 = midpoints(p01, p12), p123 = midpoints(p12, p23);
+    const __m128 split = midpoints(p012, p123);
+    first[0] = p[0], first[1] = p01, first[2] = p012, first[3] = split;
+    second[0] = split, second[1] = p123, second[2] = p23, second[3] = p[3];
+    return split;
+}
+
+// Likewise for quadratics: P01, P12, then the split point P012.
+[[gnu::always_inline]] inline __m128 splitCoordinate(const __m128 (&p)[3], __m128 (&first)[3],
+                                                     __m128 (&second)[3]) noexcept {
+    const __m128 p01 = midpoints(p[0], p[1]), p12 = midpoints(p[1], p[2]);
+    const __m128 split = midpoints(p01, p12);
+    first[0] = p[0], first[1] = p01, first[2] = split;
+    second[0] = split, second[1] = p12, second[2] = p[2];
+    return split;
+}
+
+// segmentDistanceSquared in every lane.
+[[gnu::always_inline]] inline __m128 distancesSquared(__m128 px, __m128 py, __m128 ax,
+                                                      __m128 ay, __m128 bx,
+                                                      __m128 by) noexcept {
+    const __m128 zero = _mm_setzero_ps(), one = _mm_set1_ps(1.0f);
+    const __m128 ex = _mm_sub_ps(bx, ax), ey = _mm_sub_ps(by, ay);
+    const __m128 dx = _mm_sub_ps(px, ax), dy = _mm_sub_ps(py, ay);
+    const __m128 lengthSquared = _mm_add_ps(_mm_mul_ps(ex, ex), _mm_mul_ps(ey, ey));
+    __m128 t = _mm_add_ps(_mm_mul_ps(ex, dx), _mm_mul_ps(ey, dy));
+    // Dividing by 1 where the chord has no length keeps t and raises nothing.
+    const __m128 hasLength = _mm_cmpgt_ps(lengthSquared, zero);
+    t = _mm_div_ps(t, _mm_or_ps(_mm_and_ps(hasLength, lengthSquared),
+                                _mm_andnot_ps(hasLength, one)));
+    // max(0, t) and min(1, t) in this operand order keep a NaN, as the comparisons do.
+    t = _mm_min_ps(one, _mm_max_ps(zero, t));
+    const __m128 qx = _mm_sub_ps(_mm_add_ps(ax, _mm_mul_ps(t, ex)), px);
+    const __m128 qy = _mm_sub_ps(_mm_add_ps(ay, _mm_mul_ps(t, ey)), py);
+    return _mm_add_ps(_mm_mul_ps(qx, qx), _mm_mul_ps(qy, qy));
+}
+
+// All ones in the lanes whose split point lies close enough to the chord to stand for the piece.
+template <int order>
+[[gnu::always_inline]] inline __m128 flatLanes(const Pieces<order>& p, __m128 splitX,
+                                               __m128 splitY, __m128 toleranceSquared) noexcept {
+    return _mm_cmplt_ps(distancesSquared(splitX, splitY, p.x[0], p.y[0], p.x[order], p.y[order]),
+                        toleranceSquared);
+}
+
+// Splits four pieces into halves and split points and tests them.
+template <int order>
+[[gnu::always_inline]] inline __m128 testPieces(const Pieces<order>& p, Halves<order>& halves,
+                                                __m128& splitX, __m128& splitY,
+                                                __m128 toleranceSquared) noexcept {
+    splitX = splitCoordinate(p.x, halves.first.x, halves.second.x);
+    splitY = splitCoordinate(p.y, halves.first.y, halves.second.y);
+    return flatLanes(p, splitX, splitY, toleranceSquared);
+}
+
+// Below the window, a failed piece's two halves are tested together as a pair: each register
+// holds one control point of both, the first half's x and y in lanes 0 and 1, the second's in
+// lanes 2 and 3.
+template <int order>
+struct Pair {
+    __m128 p[order + 1];
+};
+
+// Control point k of the halves of a pair's first piece, or of its second piece, as a pair.
+template <int order>
+Pair<order> firstPair(const Pair<order>& first, const Pair<order>& second) noexcept {
+    Pair<order> pair;
+    for (int k = 0; k <= order; ++k) pair.p[k] = _mm_movelh_ps(first.p[k], second.p[k]);
+    return pair;
+}
+template <int order>
+Pair<order> secondPair(const Pair<order>& first, const Pair<order>& second) noexcept {
+    Pair<order> pair;
+    for (int k = 0; k <= order; ++k) pair.p[k] = _mm_movehl_ps(second.p[k], first.p[k]);
+    return pair;
+}
+
+// Tests both pieces of a pair at depth and appends their points in order, the first piece's
+// before the second's; a piece that fails is split into its own pair while the limit allows.
+template <int order>
+void subdividePair(ParserState& state, const Pair<order>& pair, int depth,
+                   __m128 toleranceSquared) noexcept {
+    Pair<order> first, second;
+    const __m128 split = splitCoordinate(pair.p, first.p, second.p);
+    // x of both pieces, then y, for the lane-wise measure
+    const auto xs = [](__m128 v) { return _mm_shuffle_ps(v, v, _MM_SHUFFLE(2, 0, 2, 0)); };
+    const auto ys = [](__m128 v) { return _mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 1, 3, 1)); };
+    const __m128 start = pair.p[0], end = pair.p[order];
+    const __m128 measure = distancesSquared(xs(split), ys(split), xs(start), ys(start), xs(end),
+                                            ys(end));
+    const int flat = _mm_movemask_ps(_mm_cmplt_ps(measure, toleranceSquared));
+    alignas(16) float points[4];
+    _mm_store_ps(points, split);
+    const bool deeper = depth < subdivisionDepthLimit;
+    if ((flat & 1) != 0) {
+        appendPoint(state, points[0], points[1]);
+    } else if (deeper) {
+        subdividePair(state, firstPair(first, second), depth + 1, toleranceSquared);
+    }
+    if ((flat & 2) != 0) {
+        appendPoint(state, points[2], points[3]);
+    } else if (deeper) {
+        subdividePair(state, secondPair(first, second), depth + 1, toleranceSquared);
+    }
+}
+
+// The pair of the two halves of the piece in lane `lane` of p.
+template <int order>
+Pair<order> halvesPair(const Pieces<order>& p, int lane) noexcept {
+    Pair<order> piece, first, second;
+    for (int k = 0; k <= order; ++k) {
+        alignas(16) float x[4], y[4];
+        _mm_store_ps(x, p.x[k]);
+        _mm_store_ps(y, p.y[k]);
+        piece.p[k] = _mm_setr_ps(x[lane], y[lane], x[lane], y[lane]);
+    }
+    splitCoordinate(piece.p, first.p, second.p);
+    return firstPair(first, second);
+}
+
+// The top of the subdivision tree is tested three levels at a time, the window below a piece
+// that failed its test: its 2 halves, their 4 halves and 8 pieces below. Every piece of the
+// window is tested, needed or not, so these tests carry no branches; then the points are
+// appended in curve order, and the pairs below each bottom piece that fails are subdivided in
+// its turn.
+//
+// Lane j holds the subtree of the second level's piece j in curve order in columns 0 to 2: the
+// piece in column 1, its halves in 0 and 2. The two top pieces sit in column 3 of lanes 0 and
+// 2. So bit 8j + c of a key mask stands for column c of lane j, in curve order.
+constexpr int windowLevels = 3;
+
+template <int order>
+struct Window {
+    Pieces<order> bottom[2];        // columns 0 and 2
+    alignas(16) float splitX[4][4];  // split points by column and lane
+    alignas(16) float splitY[4][4];
+    unsigned points;                 // keys of the points to append
+    unsigned deeper;                 // keys of bottom pieces to subdivide further
+};
+
+// Lane j's bit of a mask as bit 8j + column.
+unsigned keyBits(__m128 mask, int column) noexcept {
+    const auto lanes = static_cast<unsigned>(_mm_movemask_ps(mask));
+    return (lanes * 0x204081u & 0x01010101u) << column;
+}
+
+// Tests the pieces of one column. Lanes that are reached (every piece above them failed) and
+// flat give points; those that fail reach their halves, which the result holds.
+template <int order>
+[[gnu::always_inline]] inline __m128 testColumn(Window<order>& w, int column,
+                                                const Pieces<order>& p, Halves<order>& halves,
+                                                __m128 reached,
+                                                __m128 toleranceSquared) noexcept {
+    __m128 splitX, splitY;
+    const __m128 flat = testPieces(p, halves, splitX, splitY, toleranceSquared);
+    _mm_store_ps(w.splitX[column], splitX);
+    _mm_store_ps(w.splitY[column], splitY);
+    w.points |= keyBits(_mm_and_ps(reached, flat), column);
+    return _mm_andnot_ps(flat, reached);
+}
+
+// The reached lanes of a level at depth: none past the depth limit.
+__m128 withinLimit(__m128 reached, int depth) noexcept {
+    return depth <= subdivisionDepthLimit ? reached : _mm_setzero_ps();
+}
+
+// Tests every piece of the window below the failed piece whose halves are in top, the first
+// half in lane 0, the second in lanes 1 to 3; the halves lie at depth.
+template <int order>
+void testWindow(Window<order>& w, const Pieces<order>& top, int depth,
+                __m128 toleranceSquared) noexcept {
+    w.points = 0u;
+    const __m128 both = _mm_castsi128_ps(_mm_setr_epi32(-1, 0, -1, 0));
+    Halves<order> h0, h1, h2;
+    __m128 reached = testColumn(w, 3, top, h0, withinLimit(both, depth), toleranceSquared);
+    // Second level: the halves of lane 0 in lanes 0 and 1, of lane 2 in lanes 2 and 3.
+    Pieces<order> second;
+    for (int k = 0; k <= order; ++k) {
+        second.x[k] = _mm_unpacklo_ps(h0.first.x[k], h0.second.x[k]);
+        second.y[k] = _mm_unpacklo_ps(h0.first.y[k], h0.second.y[k]);
+    }
+    reached = _mm_shuffle_ps(reached, reached, _MM_SHUFFLE(2, 2, 0, 0));
+    reached = testColumn(w, 1, second, h1, withinLimit(reached, depth + 1), toleranceSquared);
+    reached = withinLimit(reached, depth + 2);
+    w.bottom[0] = h1.first, w.bottom[1] = h1.second;
+    const __m128 failedFirst = testColumn(w, 0, h1.first, h2, reached, toleranceSquared);
+    const __m128 failedSecond = testColumn(w, 2, h1.second, h2, reached, toleranceSquared);
+    w.deeper = depth + windowLevels <= subdivisionDepthLimit
+                   ? keyBits(failedFirst, 0) | keyBits(failedSecond, 2)
+                   : 0u;
+}
+
+// Appends the window's points in curve order, subdividing the deeper pieces in their turn.
+template <int order>
+void runWindow(ParserState& state, const Pieces<order>& top, int depth,
+               __m128 toleranceSquared) noexcept {
+    Window<order> w;
+    testWindow(w, top, depth, toleranceSquared);
+    for (unsigned keys = w.points | w.deeper; keys != 0u; keys &= keys - 1u) {
+        const int key = __builtin_ctz(keys), column = key & 7, lane = key >> 3;
+        if ((w.deeper >> key & 1u) != 0u) {
+            subdividePair(state, halvesPair(w.bottom[column / 2], lane), depth + windowLevels,
+                          toleranceSquared);
+        } else {
+            appendPoint(state, w.splitX[column][lane], w.splitY[column][lane]);
+        }
+    }
+}
+
+// Tests one piece, held in every lane, at depth, and subdivides it further if it fails.
+template <int order>
+void subdividePiece(ParserState& state, const Pieces<order>& piece, int depth) noexcept {
+    if (depth > subdivisionDepthLimit) return;
+    const __m128 toleranceSquared = _mm_set1_ps(state.tolerance * state.tolerance);
+    Halves<order> halves;
+    const __m128 splitX = splitCoordinate(piece.x, halves.first.x, halves.second.x);
+    const __m128 splitY = splitCoordinate(piece.y, halves.first.y, halves.second.y);
+    // Depth 0 never accepts, so its measure is left out.
+    if (depth > 0 &&
+        (_mm_movemask_ps(flatLanes(piece, splitX, splitY, toleranceSquared)) & 1) != 0) {
+        appendPoint(state, _mm_cvtss_f32(splitX), _mm_cvtss_f32(splitY));
+    } else if (depth < subdivisionDepthLimit) {
+        Pieces<order> top;
+        for (int k = 0; k <= order; ++k) {
+            top.x[k] = _mm_move_ss(halves.second.x[k], halves.first.x[k]);
+            top.y[k] = _mm_move_ss(halves.second.y[k], halves.first.y[k]);
+        }
+        runWindow(state, top, depth + 1, toleranceSquared);
+    }
+}
+
+}  // namespace
+
 void flattenCubic(ParserState& state, float x0, float y0, float x1, float y1, float x2, float y2,
                   float x3, float y3) noexcept {
     subdivideCubic(state, x0, y0, x1, y1, x2, y2, x3, y3, 0);
@@ -88,47 +339,20 @@ void flattenQuadratic(ParserState& state, float x0, float y0, float x1, float y1
 
 void subdivideCubic(ParserState& state, float x0, float y0, float x1, float y1, float x2,
                     float y2, float x3, float y3, int depth) noexcept {
-    if (depth > subdivisionDepthLimit) return;
-    const float x01 = midpoint(x0, x1), y01 = midpoint(y0, y1);
-    const float x12 = midpoint(x1, x2), y12 = midpoint(y1, y2);
-    const float x23 = midpoint(x2, x3), y23 = midpoint(y2, y3);
-    const float x012 = midpoint(x01, x12), y012 = midpoint(y01, y12);
-    const float x123 = midpoint(x12, x23), y123 = midpoint(y12, y23);
-    const float xm = midpoint(x012, x123), ym = midpoint(y012, y123);
-    if (isFlatEnough(state, segmentDistanceSquared(xm, ym, x0, y0, x3, y3), depth)) {
-        appendPoint(state, xm, ym);
-        return;
-    }
-    subdivideCubic(state, x0, y0, x01, y01, x012, y012, xm, ym, depth + 1);
-    subdivideCubic(state, xm, ym, x123, y123, x23, y23, x3, y3, depth + 1);
+    const Pieces<3> piece = {{_mm_set1_ps(x0), _mm_set1_ps(x1), _mm_set1_ps(x2), _mm_set1_ps(x3)},
+                             {_mm_set1_ps(y0), _mm_set1_ps(y1), _mm_set1_ps(y2), _mm_set1_ps(y3)}};
+    subdividePiece(state, piece, depth);
 }
 
 void subdivideQuadratic(ParserState& state, float x0, float y0, float x1, float y1, float x2,
                         float y2, int depth) noexcept {
-    if (depth > subdivisionDepthLimit) return;
-    const float x01 = midpoint(x0, x1), y01 = midpoint(y0, y1);
-    const float x12 = midpoint(x1, x2), y12 = midpoint(y1, y2);
-    const float xm = midpoint(x01, x12), ym = midpoint(y01, y12);
-    if (isFlatEnough(state, segmentDistanceSquared(xm, ym, x0, y0, x2, y2), depth)) {
-        appendPoint(state, xm, ym);
-        return;
-    }
-    subdivideQuadratic(state, x0, y0, x01, y01, xm, ym, depth + 1);
-    subdivideQuadratic(state, xm, ym, x12, y12, x2, y2, depth + 1);
+    const Pieces<2> piece = {{_mm_set1_ps(x0), _mm_set1_ps(x1), _mm_set1_ps(x2)},
+                             {_mm_set1_ps(y0), _mm_set1_ps(y1), _mm_set1_ps(y2)}};
+    subdividePiece(state, piece, depth);
 }
 
 float segmentDistanceSquared(float px, float py, float ax, float ay, float bx,
                              float by) noexcept {
-    const float ex = bx - ax, ey = by - ay;
-    const float dx = px - ax, dy = py - ay;
-    const float lengthSquared = ex * ex + ey * ey;
-    float t = ex * dx + ey * dy;
-    if (lengthSquared > 0.0f) t = t / lengthSquared;
-    if (t < 0.0f) {
-        t = 0.0f;
-    } else if (t > 1.0f) {
-        t = 1.0f;
-    }
-    const float qx = (ax + t * ex) - px, qy = (ay + t * ey) - py;
-    return qx * qx + qy * qy;
+    return _mm_cvtss_f32(distancesSquared(_mm_set_ss(px), _mm_set_ss(py), _mm_set_ss(ax),
+                                          _mm_set_ss(ay), _mm_set_ss(bx), _mm_set_ss(by)));
 }

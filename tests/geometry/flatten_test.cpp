@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "geometry/path_data.h"
 #include "geometry/path_text.h"
@@ -133,4 +134,79 @@ TEST(FlattenCurve, AllocatesNothingButTheRecord) {
     parsePathData(*state, list);
     setAllocationHook(nullptr);
     EXPECT_EQ(allocations, 2) << "one record and its point array";
+}
+
+namespace {
+
+// The subdivision written as the plain recursion it must match point for point.
+void referenceCubic(std::vector<float>& out, float tolerance, const float* p, int depth) {
+    if (depth > subdivisionDepthLimit) return;
+    const auto mid = [](float u, float w) { return (u + w) * 0.5f; };
+    float x01 = mid(p[0], p[2]), y01 = mid(p[1], p[3]), x12 = mid(p[2], p[4]);
+    float y12 = mid(p[3], p[5]), x23 = mid(p[4], p[6]), y23 = mid(p[5], p[7]);
+    float x012 = mid(x01, x12), y012 = mid(y01, y12), x123 = mid(x12, x23);
+    float y123 = mid(y12, y23), xm = mid(x012, x123), ym = mid(y012, y123);
+    if (depth > 0 &&
+        segmentDistanceSquared(xm, ym, p[0], p[1], p[6], p[7]) < tolerance * tolerance) {
+        out.insert(out.end(), {xm, ym});
+        return;
+    }
+    const float first[] = {p[0], p[1], x01, y01, x012, y012, xm, ym};
+    const float second[] = {xm, ym, x123, y123, x23, y23, p[6], p[7]};
+    referenceCubic(out, tolerance, first, depth + 1);
+    referenceCubic(out, tolerance, second, depth + 1);
+}
+
+void referenceQuadratic(std::vector<float>& out, float tolerance, const float* p, int depth) {
+    if (depth > subdivisionDepthLimit) return;
+    const auto mid = [](float u, float w) { return (u + w) * 0.5f; };
+    float x01 = mid(p[0], p[2]), y01 = mid(p[1], p[3]), x12 = mid(p[2], p[4]);
+    float y12 = mid(p[3], p[5]), xm = mid(x01, x12), ym = mid(y01, y12);
+    if (depth > 0 &&
+        segmentDistanceSquared(xm, ym, p[0], p[1], p[4], p[5]) < tolerance * tolerance) {
+        out.insert(out.end(), {xm, ym});
+        return;
+    }
+    const float first[] = {p[0], p[1], x01, y01, xm, ym};
+    const float second[] = {xm, ym, x12, y12, p[4], p[5]};
+    referenceQuadratic(out, tolerance, first, depth + 1);
+    referenceQuadratic(out, tolerance, second, depth + 1);
+}
+
+std::vector<float> statePoints(const ParserState& state) {
+    return std::vector<float>(state.points, state.points + 2 * state.pointCount);
+}
+
+}  // namespace
+
+TEST(SubdivideCurve, MatchesThePlainRecursionAtEveryDepth) {
+    // Curves whose halves part early and late, so that pieces side by side take different
+    // turns; a loop, a cusp, a curve of one point and one with a chord of length zero.
+    const float curves[][8] = {
+        {0, 0, 30, 90, 70, -80, 100, 10}, {0, 0, 100, 100, 0, 100, 100, 0},
+        {0, 0, 3, 0, 3, 0.001f, 3, 1},    {-5, 2, 400, 7, -390, 6, 5, 2},
+        {1, 1, 1, 1, 1, 1, 1, 1},         {0, 0, 60, 40, -60, 40, 0, 0},
+    };
+    const float tolerances[] = {1.0f, 0.1f, 0.003f, 0.0f};
+    for (const auto& curve : curves) {
+        for (float tolerance : tolerances) {
+            for (int depth = 0; depth <= subdivisionDepthLimit + 1; ++depth) {
+                SCOPED_TRACE(testing::Message() << curve[2] << "," << curve[3] << " at "
+                                                << tolerance << " from depth " << depth);
+                std::vector<float> cubic, quadratic;
+                referenceCubic(cubic, tolerance, curve, depth);
+                const float quadraticCurve[] = {curve[0], curve[1], curve[2],
+                                                curve[3], curve[6], curve[7]};
+                referenceQuadratic(quadratic, tolerance, quadraticCurve, depth);
+                StatePtr state = newState(tolerance);
+                subdivideCubic(*state, curve[0], curve[1], curve[2], curve[3], curve[4],
+                               curve[5], curve[6], curve[7], depth);
+                EXPECT_EQ(statePoints(*state), cubic);
+                state->pointCount = 0;
+                subdivideQuadratic(*state, curve[0], curve[1], curve[2], curve[3], curve[6],
+                                   curve[7], depth);
+                EXPECT_EQ(statePoints(*state), quadratic);
+            }
+        }
+    }
 }
