@@ -80,8 +80,7 @@ SlotTable createSlotTable(std::size_t pathCount) noexcept {
 // Where a key's search starts: the high bits of a multiplicative hash, so that keys that
 // differ only in their high bytes (red, alpha) still spread over the table.
 std::size_t homeOf(const SlotTable& table, std::uint32_t colorKey) noexcept {
-    return static_cast<std::size_t>((std::uint64_t{colorKey} * 0x9E3779B97F4A7C15ull) >>
-                                    (64 - table.bits));
+    return static_cast<std::size_t>((colorKey * 2654435761u) >> (32 - table.bits));
 }
 
 // The entry holding the key, or the empty entry where it belongs.
@@ -198,15 +197,16 @@ std::int32_t slotOfSurfaceName(const char* name, std::int32_t slotCount) noexcep
     for (std::size_t i = 0; i < surfacePrefixLength; ++i)
         if (name[i] != surfacePrefix[i]) return -1;  // a shorter name stops at its NUL
     const char* digits = name + surfacePrefixLength;
-    std::int64_t value = 0;
+    const auto limit = static_cast<std::uint32_t>(slotCount);
+    std::uint32_t value = 0;
     int length = 0;
     for (; digits[length] >= '0' && digits[length] <= '9'; ++length) {
-        if (length == maxIndexDigits) return -1;
-        value = value * 10 + (digits[length] - '0');
+        // at or past the slot count it names no slot; checked before it could overflow
+        if (value > (limit - 1) / 10) return -1;
+        value = value * 10 + static_cast<std::uint32_t>(digits[length] - '0');
     }
-    if (length == 0 || digits[length] != '\0') return -1;
+    if (length == 0 || digits[length] != '\0' || value >= limit) return -1;
     if (length > 1 && digits[0] == '0') return -1;  // "Surface %i" never writes leading zeros
-    if (value >= slotCount) return -1;
     return static_cast<std::int32_t>(value);
 }
 

@@ -170,3 +170,18 @@ TEST_F(ModuleTest, PolygonsNameTheirSlotWhateverSlotCameBefore) {
     EXPECT_EQ(names, expected);
     EXPECT_EQ(host.scene.surfaces.size(), 11u);
 }
+
+TEST_F(ModuleTest, OnlyTheExactDecimalOfASlotNamesIt) {
+    StandInHost host;
+    const char* others[] = {"Surface 4294967296", "Surface 18446744073709551616",
+                            "Surface 10000000000", "Surface 2", "Surface 1x", "Surface -0",
+                            "Surface ", "Surface"};
+    for (const char* name : others) host.addSurface(name);
+    host.addSurface("Surface 1");
+    ASSERT_EQ(import(host, svg("<rect fill='#ff0000' width='1' height='1'/>"
+                               "<rect fill='#0000ff' width='1' height='1'/>")), 0);
+    for (std::size_t i = 0; i < std::size(others); ++i)
+        EXPECT_TRUE(host.scene.surfaces[i].channels.empty()) << others[i];
+    EXPECT_EQ(*host.scene.surfaces[std::size(others)].channel("BaseColor"),
+              (std::vector<double>{1, 0, 0}));
+}
