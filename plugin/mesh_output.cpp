@@ -180,11 +180,11 @@ void addPathGeometry(MeshEditOps& ops, const PathRecord& path, const char* surfa
     bool complete = true;
     // x with the negated y, then z with a spare: two whole 16-byte stores, from which the
     // host's loads of the three doubles are served (z stored in halves would stall them)
-    alignas(16) double position[4];
+    double position[4];
     for (std::size_t i = 0; i < count; ++i) {
-        _mm_store_pd(position, _mm_set_pd(static_cast<double>(-path.points[2 * i + 1]),
-                                          static_cast<double>(path.points[2 * i])));
-        _mm_store_pd(position + 2, _mm_setzero_pd());
+        _mm_storeu_pd(position, _mm_set_pd(static_cast<double>(-path.points[2 * i + 1]),
+                                           static_cast<double>(path.points[2 * i])));
+        _mm_storeu_pd(position + 2, _mm_setzero_pd());
         ids[i] = createPoint(state, position);
         if (ids[i] == nullptr) complete = false;
     }
