@@ -19,8 +19,9 @@
 // timing; this is the same host without the log: a scene of points, polygons and surfaces.
 namespace {
 
+// A surface; its name lives in the scene's name arena, so a surface needs no clean-up.
 struct LeanSurface {
-    std::string name;
+    std::size_t nameAt;
     std::size_t index;
     double baseColor[3];
     double transparency;
@@ -51,37 +52,39 @@ private:
     std::size_t used = blockSize;
 };
 
-// Surface name to surface index: open addressing on a hash of the name, at most half full.
-// Each slot keeps half the hash, so a new name is mostly settled without touching a surface.
+// Surface name to surface index: open addressing on a hash of the name, at most three
+// quarters full. Each slot keeps half the hash, so a new name is mostly settled without
+// touching a surface.
 class SurfaceTable {
 public:
     // The index of the surface of that name, or `absent`.
-    std::size_t find(const std::vector<LeanSurface>& surfaces, const char* name,
-                     std::uint64_t hash) const {
+    std::size_t find(const std::vector<LeanSurface>& surfaces, const std::vector<char>& names,
+                     const char* name, std::uint64_t hash) const {
         if (slots.empty()) return absent;
         const std::size_t mask = slots.size() - 1;
         for (std::size_t at = static_cast<std::size_t>(hash) & mask;; at = (at + 1) & mask) {
             const Slot& slot = slots[at];
-            if (slot.index == emptySlot) return absent;
+            if (slot.entry == emptySlot) return absent;
             if (slot.tag != tagOf(hash)) continue;
-            if (std::strcmp(surfaces[slot.index].name.c_str(), name) == 0) return slot.index;
+            std::size_t index = slot.entry - 1;
+            if (std::strcmp(&names[surfaces[index].nameAt], name) == 0) return index;
         }
     }
 
     // Adds the surface of the next index.
     void insert(std::uint64_t hash) {
         hashes.push_back(hash);
-        if (2 * hashes.size() > slots.size()) grow();
+        if (4 * hashes.size() > 3 * slots.size()) grow();
         else place(hashes.size() - 1);
     }
 
     // Bytes gathered into words, one mix per eight: names are short and were just written byte
-    // by byte, so wide loads of them would wait for those stores.
-    static std::uint64_t hashOf(const char* name) {
+    // by byte, so wide loads of them would wait for those stores. Gives the length too.
+    static std::uint64_t hashOf(const char* name, std::size_t& length) {
         std::uint64_t hash = 0, word = 0;
         unsigned shift = 0;
-        for (; *name != '\0'; ++name) {
-            word |= std::uint64_t{static_cast<unsigned char>(*name)} << shift;
+        for (length = 0; name[length] != '\0'; ++length) {
+            word |= std::uint64_t{static_cast<unsigned char>(name[length])} << shift;
             shift += 8;
             if (shift == 64) {
                 hash = mix(hash ^ word);
@@ -96,17 +99,18 @@ public:
 
     // Empties the table and keeps its size, so that a scene of the same size never grows it.
     void clear() {
-        std::fill(slots.begin(), slots.end(), Slot{0, emptySlot});
+        if (!slots.empty()) std::memset(slots.data(), 0, slots.size() * sizeof(Slot));
         hashes.clear();
     }
 
 private:
-    // The table slots: the high half of the name's hash and the surface index.
+    // The table slots: the high half of the name's hash and the surface index plus one, so
+    // that an empty table is all zero bytes.
     struct Slot {
         std::uint32_t tag;
-        std::uint32_t index;
+        std::uint32_t entry;
     };
-    static constexpr std::uint32_t emptySlot = UINT32_MAX;
+    static constexpr std::uint32_t emptySlot = 0;
 
     static std::uint32_t tagOf(std::uint64_t hash) {
         return static_cast<std::uint32_t>(hash >> 32);
@@ -120,8 +124,8 @@ private:
     void place(std::size_t index) {
         std::uint64_t hash = hashes[index];
         std::size_t at = static_cast<std::size_t>(hash) & (slots.size() - 1);
-        while (slots[at].index != emptySlot) at = (at + 1) & (slots.size() - 1);
-        slots[at] = {tagOf(hash), static_cast<std::uint32_t>(index)};
+        while (slots[at].entry != emptySlot) at = (at + 1) & (slots.size() - 1);
+        slots[at] = {tagOf(hash), static_cast<std::uint32_t>(index + 1)};
     }
 
     // Doubles the slots and places every surface again from its kept hash.
@@ -144,6 +148,7 @@ struct LeanScene {
     std::vector<std::size_t> polygonStarts;
     std::vector<std::size_t> polygonSurfaces;
     std::vector<LeanSurface> surfaces;  // handles point at them: given out only once it is complete
+    std::vector<char> surfaceNames;     // every surface name with its NUL, one after the other
     SurfaceTable surfaceByName;
     std::size_t pointCount = 0;
     std::size_t pointIndexCount = 0;
@@ -158,6 +163,7 @@ struct LeanScene {
         polygonStarts.clear();
         polygonSurfaces.clear();
         surfaces.clear();
+        surfaceNames.clear();
         surfaceByName.clear();
         pointCount = 0;
         pointIndexCount = 0;
@@ -174,11 +180,15 @@ PointId createPoint(void*, const double* position) {
 
 void* createPolygon(void*, std::intptr_t, const void*, const char* surfaceName, std::int32_t count,
                     const PointId* points) {
-    std::uint64_t hash = SurfaceTable::hashOf(surfaceName);
-    std::size_t surface = scene->surfaceByName.find(scene->surfaces, surfaceName, hash);
+    std::size_t length = 0;
+    std::uint64_t hash = SurfaceTable::hashOf(surfaceName, length);
+    std::size_t surface =
+        scene->surfaceByName.find(scene->surfaces, scene->surfaceNames, surfaceName, hash);
     if (surface == SurfaceTable::absent) {
         surface = scene->surfaces.size();
-        scene->surfaces.push_back({surfaceName, surface, {0.0, 0.0, 0.0}, 0.0});
+        std::vector<char>& names = scene->surfaceNames;
+        scene->surfaces.push_back({names.size(), surface, {0.0, 0.0, 0.0}, 0.0});
+        names.insert(names.end(), surfaceName, surfaceName + length + 1);
         scene->surfaceByName.insert(hash);
     }
     scene->polygonSurfaces.push_back(surface);
@@ -203,7 +213,9 @@ SurfaceHandle firstSurface() { return surfaceHandle(0); }
 SurfaceHandle nextSurface(SurfaceHandle surface) {
     return surfaceHandle(static_cast<LeanSurface*>(surface)->index + 1);
 }
-const char* surfaceName(SurfaceHandle surface) { return static_cast<LeanSurface*>(surface)->name.c_str(); }
+const char* surfaceName(SurfaceHandle surface) {
+    return &scene->surfaceNames[static_cast<LeanSurface*>(surface)->nameAt];
+}
 void setSurfaceChannel(SurfaceHandle surface, const char* channel, const double* values) {
     auto* s = static_cast<LeanSurface*>(surface);
     if (channel[0] == 'B' && std::strcmp(channel, "BaseColor") == 0)

@@ -152,3 +152,36 @@ TEST_F(ModuleTest, SurfaceNamesCountOnPastOneDigit) {
         EXPECT_EQ(host.scene.polygons[i].points.size(), i == 0 ? 6u : 4u) << i;
     }
 }
+
+TEST_F(ModuleTest, PolygonsNameTheirSlotWhateverSlotCameBefore) {
+    // list order (last element first): repeats, steps back, jumps and rolls over to two digits
+    const int slots[] = {0, 0, 1, 0, 2, 3, 4, 5, 6, 7, 8, 9, 10, 0, 9, 10, 2, 2, 10};
+    std::string shapes;
+    for (int slot : slots) {
+        char fill[8];
+        std::snprintf(fill, sizeof fill, "#%06x", slot + 1);
+        shapes = std::string("<rect fill='") + fill + "' width='1' height='1'/>" + shapes;
+    }
+    StandInHost host;
+    ASSERT_EQ(import(host, svg(shapes)), 0);
+    std::vector<std::string> names, expected;
+    for (const auto& polygon : host.scene.polygons) names.push_back(polygon.surfaceName);
+    for (int slot : slots) expected.push_back("Surface " + std::to_string(slot));
+    EXPECT_EQ(names, expected);
+    EXPECT_EQ(host.scene.surfaces.size(), 11u);
+}
+
+TEST_F(ModuleTest, OnlyTheExactDecimalOfASlotNamesIt) {
+    StandInHost host;
+    const char* others[] = {"Surface 4294967296", "Surface 18446744073709551616",
+                            "Surface 10000000000", "Surface 2", "Surface 1x", "Surface -0",
+                            "Surface ", "Surface"};
+    for (const char* name : others) host.addSurface(name);
+    host.addSurface("Surface 1");
+    ASSERT_EQ(import(host, svg("<rect fill='#ff0000' width='1' height='1'/>"
+                               "<rect fill='#0000ff' width='1' height='1'/>")), 0);
+    for (std::size_t i = 0; i < std::size(others); ++i)
+        EXPECT_TRUE(host.scene.surfaces[i].channels.empty()) << others[i];
+    EXPECT_EQ(*host.scene.surfaces[std::size(others)].channel("BaseColor"),
+              (std::vector<double>{1, 0, 0}));
+}
