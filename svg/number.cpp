@@ -182,24 +182,18 @@ bool isNumberTokenTail(unsigned char c) noexcept {
     return p;
 }
 
-}  // namespace
+bool isExponentLetter(unsigned char c) noexcept { return c == 'e' || c == 'E' || c == 'd' || c == 'D'; }
 
-const char* scanDecimal(const char* text, double* value) noexcept {
-    const char* p = skipBlanks(text);
-    bool negative = false;
-    if (*p == '+' || *p == '-') negative = *p++ == '-';
-    const char* begin = p;
-    ScannedDigits digits;
-    p = scanDigits(p, digits);
-    if (digits.digitCount == 0) {
-        *value = 0.0;
-        return text;
-    }
-    const char* mantissaEnd = p;
-    const char* end = p;
+// The rest of scanDecimal for the digits [begin, mantissaEnd) of a number with a sign already
+// read: its exponent, then the conversion. Out of line, so that the short decimal's path stays
+// short.
+[[gnu::noinline]] const char* finishDecimal(const char* begin, const char* mantissaEnd,
+                                            const ScannedDigits& digits, bool negative,
+                                            double* value) noexcept {
+    const char* end = mantissaEnd;
     long exponent = 0;
-    if (*p == 'e' || *p == 'E' || *p == 'd' || *p == 'D') {
-        const char* r = p + 1;
+    if (isExponentLetter(static_cast<unsigned char>(*mantissaEnd))) {
+        const char* r = mantissaEnd + 1;
         bool negativeExponent = false;
         if (*r == '+' || *r == '-') negativeExponent = *r++ == '-';
         if (isDigit(static_cast<unsigned char>(*r))) {
@@ -212,6 +206,34 @@ const char* scanDecimal(const char* text, double* value) noexcept {
     *value = negative ? -result : result;
     return end;
 }
+
+// scanDecimal, inlined into both public readers.
+inline const char* scanNumber(const char* text, double* value) noexcept {
+    const char* p = skipBlanks(text);
+    bool negative = false;
+    if (*p == '+' || *p == '-') negative = *p++ == '-';
+    ScannedDigits digits;
+    const char* end = scanDigits(p, digits);
+    // The common short decimal, 1 to 19 digits and no exponent: convertExactly's one division
+    // by an exact power of ten, without its general checks.
+    if (!isExponentLetter(static_cast<unsigned char>(*end)) &&
+        static_cast<unsigned>(digits.digitCount) - 1u < static_cast<unsigned>(exactDigitLimit) &&
+        digits.mantissa <= exactMantissaLimit) {
+        const double whole = static_cast<double>(static_cast<std::int64_t>(digits.mantissa));
+        const double result = whole / exactPowersOfTen[digits.fractionDigits];
+        *value = negative ? -result : result;
+        return end;
+    }
+    if (digits.digitCount == 0) {
+        *value = 0.0;
+        return text;
+    }
+    return finishDecimal(p, end, digits, negative, value);
+}
+
+}  // namespace
+
+const char* scanDecimal(const char* text, double* value) noexcept { return scanNumber(text, value); }
 
 const char* scanNumberToken(const char* text, double* value) noexcept {
     // The token runs over every sign in a row, then digits, ".", "e" and "E". The common one,
@@ -239,6 +261,6 @@ const char* scanNumberToken(const char* text, double* value) noexcept {
 
 double readDecimal(const char* text) noexcept {
     double value = 0.0;
-    scanDecimal(text, &value);
+    scanNumber(text, &value);
     return value;
 }

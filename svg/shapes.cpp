@@ -39,7 +39,7 @@ void readGeometryNumbers(ParserState& state, AttrList attributes,
         int i = 0;
         while (i < count && !(name[0] == names[i][0] && isSameText(name, names[i]))) ++i;
         if (i < count) {
-            values[i] = parseNumber(value);
+            values[i] = static_cast<float>(readDecimal(value));  // parseNumber of a value
         } else {
             applyPresentationAttribute(state, name, value);
         }
