@@ -184,16 +184,24 @@ bool isNumberTokenTail(unsigned char c) noexcept {
 
 bool isExponentLetter(unsigned char c) noexcept { return c == 'e' || c == 'E' || c == 'd' || c == 'D'; }
 
-// The rest of scanDecimal for the digits [begin, mantissaEnd) of a number with a sign already
-// read: its exponent, then the conversion. Out of line, so that the short decimal's path stays
-// short.
-[[gnu::noinline]] const char* finishDecimal(const char* begin, const char* mantissaEnd,
-                                            const ScannedDigits& digits, bool negative,
-                                            double* value) noexcept {
-    const char* end = mantissaEnd;
+// Every number scanDecimal reads: blanks, sign, digits, exponent, then the conversion. Out of
+// line, so that the short decimal's path stays short.
+[[gnu::noinline]] const char* scanGeneralDecimal(const char* text, double* value) noexcept {
+    const char* p = skipBlanks(text);
+    bool negative = false;
+    if (*p == '+' || *p == '-') negative = *p++ == '-';
+    const char* begin = p;
+    ScannedDigits digits;
+    p = scanDigits(p, digits);
+    if (digits.digitCount == 0) {
+        *value = 0.0;
+        return text;
+    }
+    const char* mantissaEnd = p;
+    const char* end = p;
     long exponent = 0;
-    if (isExponentLetter(static_cast<unsigned char>(*mantissaEnd))) {
-        const char* r = mantissaEnd + 1;
+    if (isExponentLetter(static_cast<unsigned char>(*p))) {
+        const char* r = p + 1;
         bool negativeExponent = false;
         if (*r == '+' || *r == '-') negativeExponent = *r++ == '-';
         if (isDigit(static_cast<unsigned char>(*r))) {
@@ -207,28 +215,24 @@ bool isExponentLetter(unsigned char c) noexcept { return c == 'e' || c == 'E' ||
     return end;
 }
 
-// scanDecimal, inlined into both public readers.
+// scanDecimal, inlined into both public readers. The common short decimal, 1 to 19 digits
+// and no exponent, is converted here: convertExactly's one division by an exact power of ten,
+// without its general checks. Every other number is scanned again by the general reader.
 inline const char* scanNumber(const char* text, double* value) noexcept {
     const char* p = skipBlanks(text);
     bool negative = false;
     if (*p == '+' || *p == '-') negative = *p++ == '-';
     ScannedDigits digits;
     const char* end = scanDigits(p, digits);
-    // The common short decimal, 1 to 19 digits and no exponent: convertExactly's one division
-    // by an exact power of ten, without its general checks.
-    if (!isExponentLetter(static_cast<unsigned char>(*end)) &&
-        static_cast<unsigned>(digits.digitCount) - 1u < static_cast<unsigned>(exactDigitLimit) &&
-        digits.mantissa <= exactMantissaLimit) {
-        const double whole = static_cast<double>(static_cast<std::int64_t>(digits.mantissa));
-        const double result = whole / exactPowersOfTen[digits.fractionDigits];
-        *value = negative ? -result : result;
-        return end;
+    if (isExponentLetter(static_cast<unsigned char>(*end)) ||
+        static_cast<unsigned>(digits.digitCount) - 1u >= static_cast<unsigned>(exactDigitLimit) ||
+        digits.mantissa > exactMantissaLimit) {
+        return scanGeneralDecimal(text, value);
     }
-    if (digits.digitCount == 0) {
-        *value = 0.0;
-        return text;
-    }
-    return finishDecimal(p, end, digits, negative, value);
+    const double whole = static_cast<double>(static_cast<std::int64_t>(digits.mantissa));
+    const double result = whole / exactPowersOfTen[digits.fractionDigits];
+    *value = negative ? -result : result;
+    return end;
 }
 
 }  // namespace
