@@ -182,7 +182,9 @@ bool isNumberTokenTail(unsigned char c) noexcept {
     return p;
 }
 
-bool isExponentLetter(unsigned char c) noexcept { return c == 'e' || c == 'E' || c == 'd' || c == 'D'; }
+bool isExponentLetter(unsigned char c) noexcept {
+    return c == 'e' || c == 'E' || c == 'd' || c == 'D';
+}
 
 // Every number scanDecimal reads: blanks, sign, digits, exponent, then the conversion. Out of
 // line, so that the short decimal's path stays short.
@@ -215,29 +217,41 @@ bool isExponentLetter(unsigned char c) noexcept { return c == 'e' || c == 'E' ||
     return end;
 }
 
-// scanDecimal, inlined into both public readers. The common short decimal, 1 to 19 digits
-// and no exponent, is converted here: convertExactly's one division by an exact power of ten,
-// without its general checks. Every other number is scanned again by the general reader.
-inline const char* scanNumber(const char* text, double* value) noexcept {
+// The common short decimal at text, 1 to 19 digits and no exponent, converted as
+// convertExactly does it (one division by an exact power of ten) without its general checks.
+// Stores the value and the position after it; false, storing nothing, for every other number.
+inline bool scanShortDecimal(const char* text, double* value, const char** end) noexcept {
     const char* p = skipBlanks(text);
     bool negative = false;
     if (*p == '+' || *p == '-') negative = *p++ == '-';
     ScannedDigits digits;
-    const char* end = scanDigits(p, digits);
-    if (isExponentLetter(static_cast<unsigned char>(*end)) ||
+    p = scanDigits(p, digits);
+    if (isExponentLetter(static_cast<unsigned char>(*p)) ||
         static_cast<unsigned>(digits.digitCount) - 1u >= static_cast<unsigned>(exactDigitLimit) ||
         digits.mantissa > exactMantissaLimit) {
-        return scanGeneralDecimal(text, value);
+        return false;
     }
     const double whole = static_cast<double>(static_cast<std::int64_t>(digits.mantissa));
     const double result = whole / exactPowersOfTen[digits.fractionDigits];
     *value = negative ? -result : result;
-    return end;
+    *end = p;
+    return true;
+}
+
+// readDecimal of every number that is not a short decimal.
+[[gnu::noinline]] double readGeneralDecimal(const char* text) noexcept {
+    double value = 0.0;
+    scanGeneralDecimal(text, &value);
+    return value;
 }
 
 }  // namespace
 
-const char* scanDecimal(const char* text, double* value) noexcept { return scanNumber(text, value); }
+const char* scanDecimal(const char* text, double* value) noexcept {
+    const char* end;
+    if (scanShortDecimal(text, value, &end)) return end;
+    return scanGeneralDecimal(text, value);
+}
 
 const char* scanNumberToken(const char* text, double* value) noexcept {
     // The token runs over every sign in a row, then digits, ".", "e" and "E". The common one,
@@ -264,7 +278,8 @@ const char* scanNumberToken(const char* text, double* value) noexcept {
 }
 
 double readDecimal(const char* text) noexcept {
-    double value = 0.0;
-    scanNumber(text, &value);
-    return value;
+    double value;
+    const char* end;
+    if (scanShortDecimal(text, &value, &end)) return value;
+    return readGeneralDecimal(text);
 }
