@@ -244,5 +244,5 @@ std::uint32_t parseColor(const char* text) noexcept {
 
 float parseNumber(const char* text) noexcept {
     if (text == nullptr) return 0.0f;
-    return static_cast<float>(readDecimal(skipBlanks(text)));
+    return static_cast<float>(readDecimal(text));  // which skips the leading blanks itself
 }

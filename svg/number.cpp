@@ -182,9 +182,13 @@ bool isNumberTokenTail(unsigned char c) noexcept {
     return p;
 }
 
-}  // namespace
+bool isExponentLetter(unsigned char c) noexcept {
+    return c == 'e' || c == 'E' || c == 'd' || c == 'D';
+}
 
-const char* scanDecimal(const char* text, double* value) noexcept {
+// Every number scanDecimal reads: blanks, sign, digits, exponent, then the conversion. Out of
+// line, so that the short decimal's path stays short.
+[[gnu::noinline]] const char* scanGeneralDecimal(const char* text, double* value) noexcept {
     const char* p = skipBlanks(text);
     bool negative = false;
     if (*p == '+' || *p == '-') negative = *p++ == '-';
@@ -198,7 +202,7 @@ const char* scanDecimal(const char* text, double* value) noexcept {
     const char* mantissaEnd = p;
     const char* end = p;
     long exponent = 0;
-    if (*p == 'e' || *p == 'E' || *p == 'd' || *p == 'D') {
+    if (isExponentLetter(static_cast<unsigned char>(*p))) {
         const char* r = p + 1;
         bool negativeExponent = false;
         if (*r == '+' || *r == '-') negativeExponent = *r++ == '-';
@@ -211,6 +215,42 @@ const char* scanDecimal(const char* text, double* value) noexcept {
     if (!convertExactly(digits, exponent, result)) result = convertGeneral(begin, mantissaEnd, end);
     *value = negative ? -result : result;
     return end;
+}
+
+// The common short decimal at text, 1 to 19 digits and no exponent, converted as
+// convertExactly does it (one division by an exact power of ten) without its general checks.
+// Stores the value and the position after it; false, storing nothing, for every other number.
+inline bool scanShortDecimal(const char* text, double* value, const char** end) noexcept {
+    const char* p = skipBlanks(text);
+    bool negative = false;
+    if (*p == '+' || *p == '-') negative = *p++ == '-';
+    ScannedDigits digits;
+    p = scanDigits(p, digits);
+    if (isExponentLetter(static_cast<unsigned char>(*p)) ||
+        static_cast<unsigned>(digits.digitCount) - 1u >= static_cast<unsigned>(exactDigitLimit) ||
+        digits.mantissa > exactMantissaLimit) {
+        return false;
+    }
+    const double whole = static_cast<double>(static_cast<std::int64_t>(digits.mantissa));
+    const double result = whole / exactPowersOfTen[digits.fractionDigits];
+    *value = negative ? -result : result;
+    *end = p;
+    return true;
+}
+
+// readDecimal of every number that is not a short decimal.
+[[gnu::noinline]] double readGeneralDecimal(const char* text) noexcept {
+    double value = 0.0;
+    scanGeneralDecimal(text, &value);
+    return value;
+}
+
+}  // namespace
+
+const char* scanDecimal(const char* text, double* value) noexcept {
+    const char* end;
+    if (scanShortDecimal(text, value, &end)) return end;
+    return scanGeneralDecimal(text, value);
 }
 
 const char* scanNumberToken(const char* text, double* value) noexcept {
@@ -238,7 +278,8 @@ const char* scanNumberToken(const char* text, double* value) noexcept {
 }
 
 double readDecimal(const char* text) noexcept {
-    double value = 0.0;
-    scanDecimal(text, &value);
-    return value;
+    double value;
+    const char* end;
+    if (scanShortDecimal(text, &value, &end)) return value;
+    return readGeneralDecimal(text);
 }

@@ -27,19 +27,24 @@ void walkAttributes(ParserState& state, AttrList attributes, GeometryReader read
 }
 
 // Reads the numbers named in names into values (0 when absent; the last occurrence wins).
-// No geometry name is a presentation name, so testing it first changes nothing.
+// No geometry name is a presentation name, so testing it first changes nothing. Inlined into
+// each reader and the name loop unrolled, so that the names are compared as constants.
 template <int count>
-void readGeometryNumbers(ParserState& state, AttrList attributes,
-                         const char* const (&names)[count], float (&values)[count]) noexcept {
+[[gnu::always_inline]] inline void readGeometryNumbers(ParserState& state, AttrList attributes,
+                                                       const char* const (&names)[count],
+                                                       float (&values)[count]) noexcept {
     for (float& value : values) value = 0.0f;
     for (AttrList pair = attributes; pair[0] != nullptr; pair += 2) {
         const char* name = pair[0];
         const char* value = pair[1];
         if (value == nullptr) continue;  // a name without a value changes nothing
         int i = 0;
-        while (i < count && !(name[0] == names[i][0] && isSameText(name, names[i]))) ++i;
+#pragma GCC unroll 4
+        for (; i < count; ++i) {
+            if (name[0] == names[i][0] && isSameText(name + 1, names[i] + 1)) break;
+        }
         if (i < count) {
-            values[i] = parseNumber(value);
+            values[i] = static_cast<float>(readDecimal(value));  // parseNumber of a value
         } else {
             applyPresentationAttribute(state, name, value);
         }

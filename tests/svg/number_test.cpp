@@ -184,6 +184,18 @@ TEST(ScanDecimal, FastConversionIsCorrectlyRoundedAtItsLimits) {
     for (const char* text : edges) expectCorrectlyRounded(text);
 }
 
+TEST(ScanDecimal, ShortDecimalsHandOverAtTheirEdges) {
+    // Around the 19-digit and 2^53 limits of the short path, signed zeros, and exponent
+    // letters that do or do not start an exponent.
+    const char* edges[] = {
+        "-0", "-0.000", "+0.", "-.5", "5.", "9007199254740992", "9007199254740993",
+        "900719925474099.3", "-900719925474099.2", "0.000000000000000001", "1234567890123456789",
+        "12345678901234567890", "0000000000000000001.5", "000000000000000000.25", "1.5d",
+        "2e", "3E+", "4Dx", "5e-x", "6.25d+1", "750.13\"", "1.0000000000000000001",
+    };
+    for (const char* text : edges) expectCorrectlyRounded(text);
+}
+
 TEST(ScanDecimal, ExactOperandsRoundOnceInBothModules) {
     // Products of exact operands that an x87 evaluation rounds twice.
     const struct { const char* text; double expected; } cases[] = {

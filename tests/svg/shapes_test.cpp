@@ -41,6 +41,8 @@ TEST(ReadShapes, BuildsPointsFromGeometryAttributes) {
         {readRect, {"width", nullptr}, ""},
         {readRect, {"Width", "3", "height", "4"}, ""},
         {readLine, {"x2", "5"}, "open (0,0) (5,0)"},
+        {readLine, {"x1", " \t1.5", "y1", "\n-2d1", "x2", "+.25e1", "y2", "7."},
+         "open (1.5,-20) (2.5,7)"},  // blanks and exponents as parseNumber reads them
         {readLine, {}, "open (0,0) (0,0)"},
         {readLine, {"x1", "1", "y1", "2px", "x2", "3", "y2", "4", "y2", nullptr},
          "open (1,2) (3,4)"},
