@@ -162,6 +162,20 @@ inline bool convertExactly(const ScannedDigits& digits, long exponent, double& r
     return true;
 }
 
+// The value of few digits without an exponent: the digits over a power of ten, both exact
+// doubles, as convertExactly gives it but with none of its cases to sort out. False when the
+// digits are none or too many.
+inline bool convertPlainly(const ScannedDigits& digits, double& result) noexcept {
+    static_assert(exactDigitLimit <= exactPowerLimit, "every fraction has an exact power");
+    if (digits.digitCount == 0 || digits.digitCount > exactDigitLimit ||
+        digits.mantissa > exactMantissaLimit) {
+        return false;
+    }
+    const double whole = static_cast<double>(static_cast<std::int64_t>(digits.mantissa));
+    result = digits.fractionDigits == 0 ? whole : whole / exactPowersOfTen[digits.fractionDigits];
+    return true;
+}
+
 bool isNumberTokenTail(unsigned char c) noexcept {
     return isDigit(c) || c == '.' || c == 'e' || c == 'E';
 }
@@ -223,11 +237,15 @@ const char* scanNumberToken(const char* text, double* value) noexcept {
     if (*p != '+' && *p != '-') {
         ScannedDigits digits;
         p = scanDigits(p, digits);
+        double result;
+        if (!isNumberTokenTail(static_cast<unsigned char>(*p)) && convertPlainly(digits, result)) {
+            *value = negative ? -result : result;  // few digits, no exponent: the usual token
+            return p;
+        }
         long exponent = 0;
         if ((*p == 'e' || *p == 'E') && isDigit(static_cast<unsigned char>(p[1]))) {
             p = scanExponentDigits(p + 1, exponent);
         }
-        double result;
         if (!isNumberTokenTail(static_cast<unsigned char>(*p)) && digits.digitCount != 0 &&
             p - text <= numberTokenLimit && convertExactly(digits, exponent, result)) {
             *value = negative ? -result : result;
