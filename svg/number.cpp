@@ -196,6 +196,29 @@ bool isNumberTokenTail(unsigned char c) noexcept {
     return p;
 }
 
+// A number token that is not the usual kind. One with an exponent without sign, ending where
+// its number does, is converted exactly here; every other token is read from its copy.
+[[gnu::noinline]] const char* scanUnusualToken(const char* text, double* value) noexcept {
+    const char* p = text;
+    bool negative = false;
+    if (*p == '+' || *p == '-') negative = *p++ == '-';
+    if (*p != '+' && *p != '-') {
+        ScannedDigits digits;
+        p = scanDigits(p, digits);
+        long exponent = 0;
+        if ((*p == 'e' || *p == 'E') && isDigit(static_cast<unsigned char>(p[1]))) {
+            p = scanExponentDigits(p + 1, exponent);
+        }
+        double result;
+        if (!isNumberTokenTail(static_cast<unsigned char>(*p)) && digits.digitCount != 0 &&
+            p - text <= numberTokenLimit && convertExactly(digits, exponent, result)) {
+            *value = negative ? -result : result;
+            return p;
+        }
+    }
+    return scanTokenCopy(text, value);
+}
+
 }  // namespace
 
 const char* scanDecimal(const char* text, double* value) noexcept {
@@ -228,31 +251,19 @@ const char* scanDecimal(const char* text, double* value) noexcept {
 }
 
 const char* scanNumberToken(const char* text, double* value) noexcept {
-    // The token runs over every sign in a row, then digits, ".", "e" and "E". The common one,
-    // one sign at most, digits with one "." and an exponent without sign, ends where its number
-    // does and is converted exactly here; every other token is read from its copy.
+    // The usual token, one sign at most and a few digits with one ".", is read in this leaf;
+    // every other token is read again from its start, out of line.
     const char* p = text;
     bool negative = false;
     if (*p == '+' || *p == '-') negative = *p++ == '-';
-    if (*p != '+' && *p != '-') {
-        ScannedDigits digits;
-        p = scanDigits(p, digits);
-        double result;
-        if (!isNumberTokenTail(static_cast<unsigned char>(*p)) && convertPlainly(digits, result)) {
-            *value = negative ? -result : result;  // few digits, no exponent: the usual token
-            return p;
-        }
-        long exponent = 0;
-        if ((*p == 'e' || *p == 'E') && isDigit(static_cast<unsigned char>(p[1]))) {
-            p = scanExponentDigits(p + 1, exponent);
-        }
-        if (!isNumberTokenTail(static_cast<unsigned char>(*p)) && digits.digitCount != 0 &&
-            p - text <= numberTokenLimit && convertExactly(digits, exponent, result)) {
-            *value = negative ? -result : result;
-            return p;
-        }
+    ScannedDigits digits;
+    p = scanDigits(p, digits);
+    double result;
+    if (!isNumberTokenTail(static_cast<unsigned char>(*p)) && convertPlainly(digits, result)) {
+        *value = negative ? -result : result;
+        return p;
     }
-    return scanTokenCopy(text, value);
+    return scanUnusualToken(text, value);
 }
 
 double readDecimal(const char* text) noexcept {
