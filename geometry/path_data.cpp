@@ -212,9 +212,9 @@ void interpretPathData(ParserState& state, PathCursor& cursor, const char* text)
         p = skipPathSeparators(p);
         if (*p == '\0') break;
         if (isNumberChar(static_cast<unsigned char>(*p))) {
-            double number = 0.0;
-            p = scanNumberToken(p, &number);
-            readNumber(state, cursor, static_cast<float>(number));
+            const FloatToken number = scanFloatToken(p);
+            p = number.end;
+            readNumber(state, cursor, number.value);
         } else {
             readCommand(state, cursor, *p++);
         }

@@ -176,6 +176,25 @@ inline bool convertPlainly(const ScannedDigits& digits, double& result) noexcept
     return true;
 }
 
+// Integers up to 2^24 and powers of ten up to 10^10 are exact floats.
+constexpr std::uint64_t exactFloatMantissaLimit = std::uint64_t{1} << 24;
+constexpr int exactFloatPowerLimit = 10;
+constexpr float exactFloatPowersOfTen[exactFloatPowerLimit + 1] = {
+    1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+
+// convertPlainly narrowed to a float, for digits and power exact as floats: then the float
+// quotient equals the double quotient narrowed, as double rounding of a quotient is harmless
+// when the wide format has at least 2p + 2 bits (53 >= 50), and it is shorter to wait for.
+inline bool convertPlainlyToFloat(const ScannedDigits& digits, float& result) noexcept {
+    if (digits.digitCount == 0 || digits.digitCount > exactDigitLimit ||
+        digits.mantissa > exactFloatMantissaLimit || digits.fractionDigits > exactFloatPowerLimit) {
+        return false;
+    }
+    const float whole = static_cast<float>(static_cast<std::int32_t>(digits.mantissa));
+    result = digits.fractionDigits == 0 ? whole : whole / exactFloatPowersOfTen[digits.fractionDigits];
+    return true;
+}
+
 bool isNumberTokenTail(unsigned char c) noexcept {
     return isDigit(c) || c == '.' || c == 'e' || c == 'E';
 }
@@ -264,6 +283,21 @@ const char* scanNumberToken(const char* text, double* value) noexcept {
         return p;
     }
     return scanUnusualToken(text, value);
+}
+
+FloatToken scanFloatToken(const char* text) noexcept {
+    const char* p = text;
+    bool negative = false;
+    if (*p == '+' || *p == '-') negative = *p++ == '-';
+    ScannedDigits digits;
+    p = scanDigits(p, digits);
+    float result;
+    if (!isNumberTokenTail(static_cast<unsigned char>(*p)) && convertPlainlyToFloat(digits, result)) {
+        return {p, negative ? -result : result};
+    }
+    double value = 0.0;
+    const char* end = scanUnusualToken(text, &value);
+    return {end, static_cast<float>(value)};
 }
 
 double readDecimal(const char* text) noexcept {

@@ -56,9 +56,9 @@ void appendPointList(ParserState& state, const char* text) noexcept {
         if (*p == '\0') break;
         float number = 0.0f;  // a stray letter is a one-character token that reads 0
         if (isNumberChar(static_cast<unsigned char>(*p))) {
-            double value = 0.0;
-            p = scanNumberToken(p, &value);
-            number = static_cast<float>(value);
+            const FloatToken token = scanFloatToken(p);
+            p = token.end;
+            number = token.value;
         } else {
             ++p;
         }
