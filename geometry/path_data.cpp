@@ -36,8 +36,6 @@ struct PathCursor {
     StepKind lastStep;
 };
 
-bool isPathSeparator(unsigned char c) noexcept { return isBlank(c) || c == ','; }
-
 bool isSign(char c) noexcept { return c == '+' || c == '-'; }
 
 bool isLowerLetter(char c) noexcept { return c >= 'a' && c <= 'z'; }
@@ -235,11 +233,6 @@ void parsePathData(ParserState& state, AttrList attributes) noexcept {
             applyAttributes(state, single);
         }
     }
-}
-
-const char* skipPathSeparators(const char* p) noexcept {
-    while (isPathSeparator(static_cast<unsigned char>(*p))) ++p;
-    return p;
 }
 
 const char* nextPathToken(const char* text, char* token) noexcept {
