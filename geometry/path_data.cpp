@@ -71,6 +71,7 @@ void closeSubpath(ParserState& state, PathCursor& cursor) noexcept {
     cursor.lastStep = StepKind::other;
 }
 
+// The step that a command letter runs, in either case.
 PathStep stepOf(char command) noexcept {
     switch (toLowerLetter(command)) {
     case 'm': return PathStep::moveTo;
@@ -136,8 +137,8 @@ void verticalTo(ParserState& state, float x, float& y, float a1, bool relative) 
     appendPoint(state, x, y);
 }
 
-// Held number index, taken from newest when that is the one just stored: it stays in a register
-// rather than being read back right after its store (a load that store forwarding misses).
+// The held number at index; the one just stored is taken from newest, its register, rather than
+// read back right after its store (a load that store forwarding would miss).
 float heldAt(const PathCursor& c, int index, float newest) noexcept {
     return index == c.heldCount - 1 ? newest : c.held[index];
 }
@@ -158,8 +159,12 @@ void runStep(ParserState& state, PathCursor& c, float newest) noexcept {
     case PathStep::lineTo:
         lineTo(state, c.x, c.y, c.held[0], heldAt(c, 1, newest), relative);
         break;
-    case PathStep::horizontalTo: horizontalTo(state, c.x, c.y, heldAt(c, 0, newest), relative); break;
-    case PathStep::verticalTo: verticalTo(state, c.x, c.y, heldAt(c, 0, newest), relative); break;
+    case PathStep::horizontalTo:
+        horizontalTo(state, c.x, c.y, heldAt(c, 0, newest), relative);
+        break;
+    case PathStep::verticalTo:
+        verticalTo(state, c.x, c.y, heldAt(c, 0, newest), relative);
+        break;
     case PathStep::cubicTo:
         pathCubicTo(state, c.x, c.y, c.controlX, c.controlY, c.held, relative);
         kind = StepKind::cubic;

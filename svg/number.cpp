@@ -182,16 +182,19 @@ constexpr int exactFloatPowerLimit = 10;
 constexpr float exactFloatPowersOfTen[exactFloatPowerLimit + 1] = {
     1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
 
-// convertPlainly narrowed to a float, for digits and power exact as floats: then the float
-// quotient equals the double quotient narrowed, as double rounding of a quotient is harmless
-// when the wide format has at least 2p + 2 bits (53 >= 50), and it is shorter to wait for.
+// convertPlainly narrowed to a float, in a shorter division, for digits and power exact as
+// floats: the float quotient then equals the double quotient narrowed, since rounding a
+// quotient twice is harmless when the wide format has at least 2p + 2 bits (53 >= 50); checked
+// for every such mantissa and power on both modules.
 inline bool convertPlainlyToFloat(const ScannedDigits& digits, float& result) noexcept {
     if (digits.digitCount == 0 || digits.digitCount > exactDigitLimit ||
-        digits.mantissa > exactFloatMantissaLimit || digits.fractionDigits > exactFloatPowerLimit) {
+        digits.mantissa > exactFloatMantissaLimit ||
+        digits.fractionDigits > exactFloatPowerLimit) {
         return false;
     }
     const float whole = static_cast<float>(static_cast<std::int32_t>(digits.mantissa));
-    result = digits.fractionDigits == 0 ? whole : whole / exactFloatPowersOfTen[digits.fractionDigits];
+    result = digits.fractionDigits == 0 ? whole
+                                        : whole / exactFloatPowersOfTen[digits.fractionDigits];
     return true;
 }
 
@@ -292,7 +295,8 @@ FloatToken scanFloatToken(const char* text) noexcept {
     ScannedDigits digits;
     p = scanDigits(p, digits);
     float result;
-    if (!isNumberTokenTail(static_cast<unsigned char>(*p)) && convertPlainlyToFloat(digits, result)) {
+    const bool isUsual = !isNumberTokenTail(static_cast<unsigned char>(*p));
+    if (isUsual && convertPlainlyToFloat(digits, result)) {
         return {p, negative ? -result : result};
     }
     double value = 0.0;
