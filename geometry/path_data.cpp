@@ -15,12 +15,19 @@ namespace {
 // Which kind of step ran last: a smooth curve reflects only after a curve of its own kind.
 enum class StepKind : std::uint8_t { other, cubic, quadratic };
 
+// The step of the current command letter, decided once per letter rather than once per step.
+enum class PathStep : std::uint8_t {
+    other, moveTo, lineTo, horizontalTo, verticalTo, cubicTo, smoothCubicTo, quadraticTo,
+    smoothQuadraticTo
+};
+
 // The working values of one path element; they carry over from one "d" value to the next.
 struct PathCursor {
     float x, y;                // current point
     float controlX, controlY;  // last control point, reflected by the smooth curves
     float startX, startY;      // where a close letter returns to
-    char command;              // 0 before the first command letter: no step
+    PathStep step;             // other before the first command letter: no step
+    bool relative;             // the command letter is lowercase
     int arity;
     float held[heldNumberLimit];
     int heldCount;
@@ -28,8 +35,6 @@ struct PathCursor {
     bool awaitsSubpathStart;   // the next move-to step gives the subpath's first point
     StepKind lastStep;
 };
-
-bool isPathSeparator(unsigned char c) noexcept { return isBlank(c) || c == ','; }
 
 bool isSign(char c) noexcept { return c == '+' || c == '-'; }
 
@@ -66,8 +71,24 @@ void closeSubpath(ParserState& state, PathCursor& cursor) noexcept {
     cursor.lastStep = StepKind::other;
 }
 
+// The step that a command letter runs, in either case.
+PathStep stepOf(char command) noexcept {
+    switch (toLowerLetter(command)) {
+    case 'm': return PathStep::moveTo;
+    case 'l': return PathStep::lineTo;
+    case 'h': return PathStep::horizontalTo;
+    case 'v': return PathStep::verticalTo;
+    case 'c': return PathStep::cubicTo;
+    case 's': return PathStep::smoothCubicTo;
+    case 'q': return PathStep::quadraticTo;
+    case 't': return PathStep::smoothQuadraticTo;
+    default: return PathStep::other;
+    }
+}
+
 void readCommand(ParserState& state, PathCursor& cursor, char command) noexcept {
-    cursor.command = command;
+    cursor.step = stepOf(command);
+    cursor.relative = isLowerLetter(command);
     cursor.arity = pathCommandArity(command);
     if (command == 'M' || command == 'm') {
         startSubpath(state, cursor);
@@ -99,39 +120,68 @@ void runSmoothQuadratic(ParserState& state, PathCursor& c, bool relative) noexce
     pathQuadraticTo(state, c.x, c.y, c.controlX, c.controlY, lead, relative);
 }
 
-// Runs the current command's step on the held numbers.
-void runStep(ParserState& state, PathCursor& c) noexcept {
-    const bool relative = isLowerLetter(c.command);
+// The straight steps on their numbers: a1 (and a2) move the current point, which is appended.
+void lineTo(ParserState& state, float& x, float& y, float a1, float a2, bool relative) noexcept {
+    x = relative ? x + a1 : a1;
+    y = relative ? y + a2 : a2;
+    appendPoint(state, x, y);
+}
+
+void horizontalTo(ParserState& state, float& x, float y, float a1, bool relative) noexcept {
+    x = relative ? x + a1 : a1;
+    appendPoint(state, x, y);
+}
+
+void verticalTo(ParserState& state, float x, float& y, float a1, bool relative) noexcept {
+    y = relative ? y + a1 : a1;
+    appendPoint(state, x, y);
+}
+
+// The held number at index; the one just stored is taken from newest, its register, rather than
+// read back right after its store (a load that store forwarding would miss).
+float heldAt(const PathCursor& c, int index, float newest) noexcept {
+    return index == c.heldCount - 1 ? newest : c.held[index];
+}
+
+// Runs the current command's step on the held numbers; newest is the number that just arrived.
+void runStep(ParserState& state, PathCursor& c, float newest) noexcept {
+    const bool relative = c.relative;
     StepKind kind = StepKind::other;
-    switch (toLowerLetter(c.command)) {
-    case 'm':
-        pathLineTo(state, c.x, c.y, c.held, relative);
+    switch (c.step) {
+    case PathStep::moveTo:
+        lineTo(state, c.x, c.y, c.held[0], heldAt(c, 1, newest), relative);
         if (c.awaitsSubpathStart) {
             c.startX = c.x;
             c.startY = c.y;
             c.awaitsSubpathStart = false;
         }
         break;
-    case 'l': pathLineTo(state, c.x, c.y, c.held, relative); break;
-    case 'h': pathHorizontalTo(state, c.x, c.y, c.held, relative); break;
-    case 'v': pathVerticalTo(state, c.x, c.y, c.held, relative); break;
-    case 'c':
+    case PathStep::lineTo:
+        lineTo(state, c.x, c.y, c.held[0], heldAt(c, 1, newest), relative);
+        break;
+    case PathStep::horizontalTo:
+        horizontalTo(state, c.x, c.y, heldAt(c, 0, newest), relative);
+        break;
+    case PathStep::verticalTo:
+        verticalTo(state, c.x, c.y, heldAt(c, 0, newest), relative);
+        break;
+    case PathStep::cubicTo:
         pathCubicTo(state, c.x, c.y, c.controlX, c.controlY, c.held, relative);
         kind = StepKind::cubic;
         break;
-    case 's':
+    case PathStep::smoothCubicTo:
         runSmoothCubic(state, c, relative);
         kind = StepKind::cubic;
         break;
-    case 'q':
+    case PathStep::quadraticTo:
         pathQuadraticTo(state, c.x, c.y, c.controlX, c.controlY, c.held, relative);
         kind = StepKind::quadratic;
         break;
-    case 't':
+    case PathStep::smoothQuadraticTo:
         runSmoothQuadratic(state, c, relative);
         kind = StepKind::quadratic;
         break;
-    default:  // arcs and letters without a step: the last two held numbers, absolute
+    case PathStep::other:  // arcs and letters without a step: the last two held, absolute
         if (c.heldCount >= 2) {
             c.x = c.held[c.heldCount - 2];
             c.y = c.held[c.heldCount - 1];
@@ -147,7 +197,7 @@ void readNumber(ParserState& state, PathCursor& cursor, float number) noexcept {
         cursor.heldCount += 1;
     }
     if (cursor.heldCount >= cursor.arity) {
-        runStep(state, cursor);
+        runStep(state, cursor, number);
         cursor.heldCount = 0;  // the command stays current: further numbers repeat it
     }
 }
@@ -165,9 +215,9 @@ void interpretPathData(ParserState& state, PathCursor& cursor, const char* text)
         p = skipPathSeparators(p);
         if (*p == '\0') break;
         if (isNumberChar(static_cast<unsigned char>(*p))) {
-            double number = 0.0;
-            p = scanNumberToken(p, &number);
-            readNumber(state, cursor, static_cast<float>(number));
+            const FloatToken number = scanFloatToken(p);
+            p = number.end;
+            readNumber(state, cursor, number.value);
         } else {
             readCommand(state, cursor, *p++);
         }
@@ -188,11 +238,6 @@ void parsePathData(ParserState& state, AttrList attributes) noexcept {
             applyAttributes(state, single);
         }
     }
-}
-
-const char* skipPathSeparators(const char* p) noexcept {
-    while (isPathSeparator(static_cast<unsigned char>(*p))) ++p;
-    return p;
 }
 
 const char* nextPathToken(const char* text, char* token) noexcept {
@@ -229,19 +274,15 @@ int pathCommandArity(char command) noexcept {
 
 void pathLineTo(ParserState& state, float& x, float& y, const float* held,
                 bool relative) noexcept {
-    x = relative ? x + held[0] : held[0];
-    y = relative ? y + held[1] : held[1];
-    appendPoint(state, x, y);
+    lineTo(state, x, y, held[0], held[1], relative);
 }
 
 void pathHorizontalTo(ParserState& state, float& x, float& y, const float* held,
                       bool relative) noexcept {
-    x = relative ? x + held[0] : held[0];
-    appendPoint(state, x, y);
+    horizontalTo(state, x, y, held[0], relative);
 }
 
 void pathVerticalTo(ParserState& state, float& x, float& y, const float* held,
                     bool relative) noexcept {
-    y = relative ? y + held[0] : held[0];
-    appendPoint(state, x, y);
+    verticalTo(state, x, y, held[0], relative);
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "svg/parse_context.h"
+#include "svg/text.h"
 
 // A path token keeps at most pathTokenSize - 1 characters and a NUL.
 constexpr int pathTokenSize = 64;
@@ -17,7 +18,10 @@ void parsePathData(ParserState& state, AttrList attributes) noexcept;
 // token, or the NUL's position with an empty token when only separators were left.
 const char* nextPathToken(const char* text, char* token) noexcept;
 // The position of the first byte at text that is not a blank or a comma.
-const char* skipPathSeparators(const char* text) noexcept;
+inline const char* skipPathSeparators(const char* text) noexcept {
+    while (isBlank(static_cast<unsigned char>(*text)) || *text == ',') ++text;
+    return text;
+}
 
 // How many numbers one step of the command letter takes; 0 for letters without a step.
 int pathCommandArity(char command) noexcept;

@@ -162,6 +162,42 @@ inline bool convertExactly(const ScannedDigits& digits, long exponent, double& r
     return true;
 }
 
+// The value of few digits without an exponent: the digits over a power of ten, both exact
+// doubles, as convertExactly gives it but with none of its cases to sort out. False when the
+// digits are none or too many.
+inline bool convertPlainly(const ScannedDigits& digits, double& result) noexcept {
+    static_assert(exactDigitLimit <= exactPowerLimit, "every fraction has an exact power");
+    if (digits.digitCount == 0 || digits.digitCount > exactDigitLimit ||
+        digits.mantissa > exactMantissaLimit) {
+        return false;
+    }
+    const double whole = static_cast<double>(static_cast<std::int64_t>(digits.mantissa));
+    result = digits.fractionDigits == 0 ? whole : whole / exactPowersOfTen[digits.fractionDigits];
+    return true;
+}
+
+// Integers up to 2^24 and powers of ten up to 10^10 are exact floats.
+constexpr std::uint64_t exactFloatMantissaLimit = std::uint64_t{1} << 24;
+constexpr int exactFloatPowerLimit = 10;
+constexpr float exactFloatPowersOfTen[exactFloatPowerLimit + 1] = {
+    1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+
+// convertPlainly narrowed to a float, in a shorter division, for digits and power exact as
+// floats: the float quotient then equals the double quotient narrowed, since rounding a
+// quotient twice is harmless when the wide format has at least 2p + 2 bits (53 >= 50); checked
+// for every such mantissa and power on both modules.
+inline bool convertPlainlyToFloat(const ScannedDigits& digits, float& result) noexcept {
+    if (digits.digitCount == 0 || digits.digitCount > exactDigitLimit ||
+        digits.mantissa > exactFloatMantissaLimit ||
+        digits.fractionDigits > exactFloatPowerLimit) {
+        return false;
+    }
+    const float whole = static_cast<float>(static_cast<std::int32_t>(digits.mantissa));
+    result = digits.fractionDigits == 0 ? whole
+                                        : whole / exactFloatPowersOfTen[digits.fractionDigits];
+    return true;
+}
+
 bool isNumberTokenTail(unsigned char c) noexcept {
     return isDigit(c) || c == '.' || c == 'e' || c == 'E';
 }
@@ -185,6 +221,30 @@ bool isNumberTokenTail(unsigned char c) noexcept {
 bool isExponentLetter(unsigned char c) noexcept {
     return c == 'e' || c == 'E' || c == 'd' || c == 'D';
 }
+
+// A number token that is not the usual kind. One with an exponent without sign, ending where
+// its number does, is converted exactly here; every other token is read from its copy.
+[[gnu::noinline]] const char* scanUnusualToken(const char* text, double* value) noexcept {
+    const char* p = text;
+    bool negative = false;
+    if (*p == '+' || *p == '-') negative = *p++ == '-';
+    if (*p != '+' && *p != '-') {
+        ScannedDigits digits;
+        p = scanDigits(p, digits);
+        long exponent = 0;
+        if ((*p == 'e' || *p == 'E') && isDigit(static_cast<unsigned char>(p[1]))) {
+            p = scanExponentDigits(p + 1, exponent);
+        }
+        double result;
+        if (!isNumberTokenTail(static_cast<unsigned char>(*p)) && digits.digitCount != 0 &&
+            p - text <= numberTokenLimit && convertExactly(digits, exponent, result)) {
+            *value = negative ? -result : result;
+            return p;
+        }
+    }
+    return scanTokenCopy(text, value);
+}
+
 
 // Every number scanDecimal reads: blanks, sign, digits, exponent, then the conversion. Out of
 // line, so that the short decimal's path stays short.
@@ -226,13 +286,10 @@ inline bool scanShortDecimal(const char* text, double* value, const char** end) 
     if (*p == '+' || *p == '-') negative = *p++ == '-';
     ScannedDigits digits;
     p = scanDigits(p, digits);
-    if (isExponentLetter(static_cast<unsigned char>(*p)) ||
-        static_cast<unsigned>(digits.digitCount) - 1u >= static_cast<unsigned>(exactDigitLimit) ||
-        digits.mantissa > exactMantissaLimit) {
+    double result;
+    if (isExponentLetter(static_cast<unsigned char>(*p)) || !convertPlainly(digits, result)) {
         return false;
     }
-    const double whole = static_cast<double>(static_cast<std::int64_t>(digits.mantissa));
-    const double result = whole / exactPowersOfTen[digits.fractionDigits];
     *value = negative ? -result : result;
     *end = p;
     return true;
@@ -254,27 +311,35 @@ const char* scanDecimal(const char* text, double* value) noexcept {
 }
 
 const char* scanNumberToken(const char* text, double* value) noexcept {
-    // The token runs over every sign in a row, then digits, ".", "e" and "E". The common one,
-    // one sign at most, digits with one "." and an exponent without sign, ends where its number
-    // does and is converted exactly here; every other token is read from its copy.
+    // The usual token, one sign at most and a few digits with one ".", is read in this leaf;
+    // every other token is read again from its start, out of line.
     const char* p = text;
     bool negative = false;
     if (*p == '+' || *p == '-') negative = *p++ == '-';
-    if (*p != '+' && *p != '-') {
-        ScannedDigits digits;
-        p = scanDigits(p, digits);
-        long exponent = 0;
-        if ((*p == 'e' || *p == 'E') && isDigit(static_cast<unsigned char>(p[1]))) {
-            p = scanExponentDigits(p + 1, exponent);
-        }
-        double result;
-        if (!isNumberTokenTail(static_cast<unsigned char>(*p)) && digits.digitCount != 0 &&
-            p - text <= numberTokenLimit && convertExactly(digits, exponent, result)) {
-            *value = negative ? -result : result;
-            return p;
-        }
+    ScannedDigits digits;
+    p = scanDigits(p, digits);
+    double result;
+    if (!isNumberTokenTail(static_cast<unsigned char>(*p)) && convertPlainly(digits, result)) {
+        *value = negative ? -result : result;
+        return p;
     }
-    return scanTokenCopy(text, value);
+    return scanUnusualToken(text, value);
+}
+
+FloatToken scanFloatToken(const char* text) noexcept {
+    const char* p = text;
+    bool negative = false;
+    if (*p == '+' || *p == '-') negative = *p++ == '-';
+    ScannedDigits digits;
+    p = scanDigits(p, digits);
+    float result;
+    const bool isUsual = !isNumberTokenTail(static_cast<unsigned char>(*p));
+    if (isUsual && convertPlainlyToFloat(digits, result)) {
+        return {p, negative ? -result : result};
+    }
+    double value = 0.0;
+    const char* end = scanUnusualToken(text, &value);
+    return {end, static_cast<float>(value)};
 }
 
 double readDecimal(const char* text) noexcept {

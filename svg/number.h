@@ -18,3 +18,13 @@ constexpr int numberTokenLimit = 63;
 // numberTokenLimit characters, as readDecimal gives it, and returns the position after the
 // whole token.
 const char* scanNumberToken(const char* text, double* value) noexcept;
+
+// A number token read to a 32-bit float, and the position after it.
+struct FloatToken {
+    const char* end;
+    float value;
+};
+
+// Reads one number token as scanNumberToken does and narrows its value to a float; returned
+// whole, so that the value comes back in a register.
+FloatToken scanFloatToken(const char* text) noexcept;

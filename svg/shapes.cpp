@@ -53,26 +53,27 @@ template <int count>
 
 // Appends the pairs of one "points" value; a number left without partner is dropped.
 void appendPointList(ParserState& state, const char* text) noexcept {
-    float pendingX = 0.0f;
-    bool hasPending = false;
+    // a stray character is a one-character token that reads 0
+    const auto readListNumber = [](const char* at, float& number) noexcept {
+        if (!isNumberChar(static_cast<unsigned char>(*at))) {
+            number = 0.0f;
+            return at + 1;
+        }
+        const FloatToken token = scanFloatToken(at);
+        number = token.value;
+        return token.end;
+    };
     const char* p = text;
     for (;;) {
         p = skipPathSeparators(p);
         if (*p == '\0') break;
-        float number = 0.0f;  // a stray letter is a one-character token that reads 0
-        if (isNumberChar(static_cast<unsigned char>(*p))) {
-            double value = 0.0;
-            p = scanNumberToken(p, &value);
-            number = static_cast<float>(value);
-        } else {
-            ++p;
-        }
-        if (hasPending) {
-            appendPoint(state, pendingX, number);
-        } else {
-            pendingX = number;
-        }
-        hasPending = !hasPending;
+        float x;
+        p = readListNumber(p, x);
+        p = skipPathSeparators(p);
+        if (*p == '\0') break;  // a lone x is dropped
+        float y;
+        p = readListNumber(p, y);
+        appendPoint(state, x, y);
     }
 }
 

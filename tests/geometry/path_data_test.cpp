@@ -6,6 +6,7 @@
 #include <string>
 
 #include "geometry/path_text.h"
+#include "svg/number.h"
 
 namespace {
 
@@ -99,6 +100,11 @@ TEST(ParsePathData, HeldNumbersCountTowardTheNextCommand) {
         {"M 0 0 C 1 2 3 4 5 A 6 7 l 1 1", "open (0,0) (7,8)"},  // the arc takes the last two
         {"M 0 0 L 1 M 2 3", "open (0,0) | open (2,3)"},  // a move-to letter drops the held 1
         {"M 0 0 L 1 Z 2 3 L 4 4", "closed (0,0) | open (4,4)"},
+        // a straight step after leftovers reads the first held, not the newest
+        {"M 0 0 C 1 2 3 L 4", "open (0,0) (1,2)"},
+        {"M 0 0 C 1 2 h 3", "open (0,0) (1,0)"},
+        {"M 0 0 C 1 2 V 3", "open (0,0) (0,1)"},
+        {"M 0 0 C 1 2 3 M 4", "open (0,0)"},
     };
     for (const auto& c : cases) EXPECT_EQ(drawn(c.data), c.records) << '"' << c.data << '"';
 }
@@ -136,4 +142,22 @@ TEST(ParsePathData, PointsGrowLinearlyWithTheCommands) {
     EXPECT_EQ(state->paths->pointCount, 1 + pairs * perPair);
     EXPECT_EQ(std::memcmp(state->paths->points + 2 * (state->paths->pointCount - perPair),
                           one->paths->points + 2, sizeof(float) * 2 * perPair), 0);
+}
+
+TEST(ScanFloatToken, NarrowsWhatScanNumberTokenReads) {
+    // around the limits of the float-only conversion, and tokens it leaves to the general one
+    const char* cases[] = {
+        "1731.889", "-0.001", "+.5", "-0", "7.", "16777216", "16777217", "-1677721.7",
+        "0.0000000001", "1.2345678901", "0.00000000001", "1234567890123456789",
+        "12345678901234567890", "9007199254740993", "1e5", "1.5E3", "1e", "--5", "-+",
+        ".", "e", "1.2.3", "0000000000000000000000000000000000000000000000000000000000000001",
+        "3.4028236e38", "1e-50"};
+    for (const char* text : cases) {
+        double wide = 0.0;
+        const char* wideEnd = scanNumberToken(text, &wide);
+        const FloatToken token = scanFloatToken(text);
+        const float narrow = static_cast<float>(wide);
+        EXPECT_EQ(std::memcmp(&token.value, &narrow, sizeof narrow), 0) << '"' << text << '"';
+        EXPECT_EQ(token.end, wideEnd) << '"' << text << '"';
+    }
 }
