@@ -1,6 +1,7 @@
 // Growth of parse time and peak memory for hostile documents of 1x, 2x, 4x and 8x size: every
 // class must grow linearly (the 8x row near eight times the 1x row), never faster.
-//   polyin_hostile_growth [--smoke] [--class NAME]
+//   polyin_hostile_growth [--smoke] [--class NAME] [--base F] [--cold]
+// --base F multiplies every 1x size by F; --cold reads each text from memory (see below).
 // Each measurement runs in its own child process, so the peak resident size it reports is the
 // parse's own high-water mark above the document it was given.
 #include <sys/resource.h>
@@ -8,7 +9,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <emmintrin.h>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -75,6 +78,18 @@ struct Measurement {
     long long records;
 };
 
+bool coldText = false;
+
+// Writes the text's cache lines back to memory and drops them from every cache level, so that
+// each size reads its text from memory: a small text just copied would otherwise be read from
+// the caches and a large one not, which says nothing about how the reader grows.
+void evictFromCaches(const std::string& text) {
+    const char* begin = text.data();
+    for (std::size_t at = 0; at < text.size(); at += 64) _mm_clflush(begin + at);
+    _mm_clflush(begin + text.size());
+    _mm_mfence();
+}
+
 long maxResidentKilobytes() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -89,6 +104,7 @@ Measurement measureInProcess(const HostileClass& hostile, std::size_t units) {
     Measurement m{static_cast<long long>(document.size()), 1e30, 0, 0, 0};
     for (int round = 0; round < 3; ++round) {
         copy = document;
+        if (coldText) evictFromCaches(copy);
         auto start = std::chrono::steady_clock::now();
         PathList list = parseSvgText(copy.data(), hostile.tolerance);
         double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -128,11 +144,14 @@ bool measure(const HostileClass& hostile, std::size_t units, Measurement& out) {
 int main(int argc, char** argv) {
     bool smoke = false;
     const char* only = nullptr;
+    double baseScale = 1.0;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--smoke") == 0) smoke = true;
         else if (std::strcmp(argv[i], "--class") == 0 && i + 1 < argc) only = argv[++i];
+        else if (std::strcmp(argv[i], "--cold") == 0) coldText = true;
+        else if (std::strcmp(argv[i], "--base") == 0 && i + 1 < argc) baseScale = std::atof(argv[++i]);
         else {
-            std::fprintf(stderr, "usage: %s [--smoke] [--class NAME]\n", argv[0]);
+            std::fprintf(stderr, "usage: %s [--smoke] [--class NAME] [--base F] [--cold]\n", argv[0]);
             return 2;
         }
     }
@@ -142,6 +161,7 @@ int main(int argc, char** argv) {
     for (const HostileClass& hostile : classes) {
         if (only != nullptr && std::strcmp(only, hostile.name) != 0) continue;
         std::size_t base = smoke ? (hostile.baseUnits + 99) / 100 : hostile.baseUnits;
+        base = static_cast<std::size_t>(static_cast<double>(base) * baseScale + 0.5);
         double firstSeconds = 0.0;
         for (std::size_t scale : {1u, 2u, 4u, 8u}) {
             Measurement m{};

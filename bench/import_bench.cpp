@@ -29,6 +29,7 @@ struct Options {
     bool growth = true;
     std::string only;
     bool parseOnly = false;  // for profilers: nothing but parseSvgText, runs times
+    bool activationOnly = false;  // for profilers: nothing but activations, runs times
     std::size_t iconLimit = SIZE_MAX;
 };
 
@@ -234,6 +235,13 @@ void measureSet(const DocumentSet& set, const Options& options) {
         return;
     }
     double mb = megabytes(set.bytes);
+    if (options.activationOnly) {
+        double seconds = medianSeconds(runs, [&] {
+            for (const std::string& file : set.files) sink = runHostActivation(file.c_str(), 10);
+        });
+        std::printf("| %s | activation only: %.0f MB/s |\n", set.name.c_str(), mb / seconds);
+        return;
+    }
     std::size_t numbers = 0;
     double memchrTime = medianSeconds(runs, [&] {
         std::size_t n = 0;
@@ -351,7 +359,7 @@ void measureGrowth(const Options& options, const std::string& directory) {
 int usage() {
     std::fprintf(stderr,
                  "usage: polyin_import_bench [--scale F] [--runs N] [--icons DIR|none] "
-                 "[--no-growth] [--only NAME] [--smoke] [--parse-only]\n");
+                 "[--no-growth] [--only NAME] [--smoke] [--parse-only] [--activation-only]\n");
     return 2;
 }
 
@@ -373,6 +381,8 @@ int main(int argc, char** argv) {
             options.icons = argv[++i];
         } else if (arg == "--only" && hasValue) {
             options.only = argv[++i];
+        } else if (arg == "--activation-only") {
+            options.activationOnly = true;
         } else if (arg == "--parse-only") {
             options.parseOnly = true;
             options.growth = false;
