@@ -1,13 +1,15 @@
 // Growth of parse time and peak memory for hostile documents of 1x, 2x, 4x and 8x size: every
 // class must grow linearly (the 8x row near eight times the 1x row), never faster.
-//   polyin_hostile_growth [--smoke] [--class NAME] [--base F] [--cold]
-// --base F multiplies every 1x size by F; --cold reads each text from memory (see below).
+//   polyin_hostile_growth [--smoke] [--class NAME] [--base F] [--cold] [--runs N]
+// --base F multiplies every 1x size by F; --cold reads each text from memory (see below);
+// --runs N keeps the fastest of N parses (3).
 // Each measurement runs in its own child process, so the peak resident size it reports is the
 // parse's own high-water mark above the document it was given.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <emmintrin.h>
 #include <cstdio>
@@ -79,6 +81,7 @@ struct Measurement {
 };
 
 bool coldText = false;
+int rounds = 3;
 
 // Writes the text's cache lines back to memory and drops them from every cache level, so that
 // each size reads its text from memory: a small text just copied would otherwise be read from
@@ -96,13 +99,13 @@ long maxResidentKilobytes() {
     return usage.ru_maxrss;
 }
 
-// Parses the document three times and keeps the fastest; the peak is above the document's own.
+// Parses the document `rounds` times and keeps the fastest; the peak is above the document's own.
 Measurement measureInProcess(const HostileClass& hostile, std::size_t units) {
     std::string document = hostile.build(units);
     std::string copy = document;
     long before = maxResidentKilobytes();
     Measurement m{static_cast<long long>(document.size()), 1e30, 0, 0, 0};
-    for (int round = 0; round < 3; ++round) {
+    for (int round = 0; round < rounds; ++round) {
         copy = document;
         if (coldText) evictFromCaches(copy);
         auto start = std::chrono::steady_clock::now();
@@ -149,9 +152,10 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[i], "--smoke") == 0) smoke = true;
         else if (std::strcmp(argv[i], "--class") == 0 && i + 1 < argc) only = argv[++i];
         else if (std::strcmp(argv[i], "--cold") == 0) coldText = true;
+        else if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) rounds = std::max(1, std::atoi(argv[++i]));
         else if (std::strcmp(argv[i], "--base") == 0 && i + 1 < argc) baseScale = std::atof(argv[++i]);
         else {
-            std::fprintf(stderr, "usage: %s [--smoke] [--class NAME] [--base F] [--cold]\n", argv[0]);
+            std::fprintf(stderr, "usage: %s [--smoke] [--class NAME] [--base F] [--cold] [--runs N]\n", argv[0]);
             return 2;
         }
     }

@@ -156,6 +156,14 @@ void readTag(char* tag, char* end, ElementStartHandler onStart, ElementEndHandle
     if (isEnd && onEnd != nullptr) onEnd(userData, name);
 }
 
+// The next "<" at or after p, or null. Between tags there is mostly a line end or nothing,
+// which is looked at before handing the search to the C library.
+char* findTagOpening(char* p) noexcept {
+    if (p[0] == '<') return p;
+    if (p[0] != '\0' && p[1] == '<') return p + 1;
+    return std::strchr(p, '<');
+}
+
 }  // namespace
 
 void tokenizeMarkup(char* text, ElementStartHandler onStart, ElementEndHandler onEnd,
@@ -163,8 +171,8 @@ void tokenizeMarkup(char* text, ElementStartHandler onStart, ElementEndHandler o
     if (text == nullptr) return;
     char* segment = text;
     for (;;) {
-        // Outside a tag: the segment runs to the next "<".
-        char* open = std::strchr(segment, '<');
+        // Outside a tag: the segment runs to the next "<", which mostly follows a line end.
+        char* open = findTagOpening(segment);
         if (open == nullptr) return;  // trailing text is never reported
         *open = '\0';
         deliverText(segment, onText, userData);

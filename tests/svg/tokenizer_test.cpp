@@ -74,6 +74,7 @@ TEST(TokenizeMarkup, ReportsTheEventsOfEachForm) {
         {"<a b=\"unclosed>", {"start a [b=unclosed]"}},
         {"<a\tb=\"1\"\n/>", {"start a [b=1]", "end a"}},
         {"x>y<a>", {"text x>y", "start a []"}},
+        {"<a>b<c><d>\n<e>", {"start a []", "text b", "start c []", "start d []", "start e []"}},
         {"<a <b>", {"start a [<b=<null>]"}},
     };
     for (const auto& c : cases) EXPECT_EQ(tokenize(c.markup), c.expected) << '"' << c.markup << '"';
