@@ -1,16 +1,19 @@
 // Growth of parse time and peak memory for hostile documents of 1x, 2x, 4x and 8x size: every
 // class must grow linearly (the 8x row near eight times the 1x row), never faster.
-//   polyin_hostile_growth [--smoke] [--class NAME] [--base F] [--cold] [--runs N]
+//   polyin_hostile_growth [--smoke] [--class NAME] [--base F] [--cold] [--runs N] [--keep-memory]
 // --base F multiplies every 1x size by F; --cold reads each text from memory (see below);
-// --runs N keeps the fastest of N parses (3).
+// --runs N keeps the fastest of N parses (3); --keep-memory keeps the allocator from mapping
+// and unmapping large blocks (see measure).
 // Each measurement runs in its own child process, so the peak resident size it reports is the
 // parse's own high-water mark above the document it was given.
+#include <malloc.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <emmintrin.h>
 #include <cstdio>
 #include <cstdlib>
@@ -81,6 +84,7 @@ struct Measurement {
 };
 
 bool coldText = false;
+bool keepsMemory = false;
 int rounds = 3;
 
 // Writes the text's cache lines back to memory and drops them from every cache level, so that
@@ -130,6 +134,13 @@ bool measure(const HostileClass& hostile, std::size_t units, Measurement& out) {
     if (child < 0) return false;
     if (child == 0) {
         close(channel[0]);
+        if (keepsMemory) {
+            // Every block from the heap and none given back, so that the parses after the first
+            // reuse their memory at every size: large blocks are otherwise mapped afresh each
+            // time, which only the larger sizes pay.
+            mallopt(M_MMAP_MAX, 0);
+            mallopt(M_TRIM_THRESHOLD, INT_MAX);
+        }
         Measurement m = measureInProcess(hostile, units);
         ssize_t written = write(channel[1], &m, sizeof m);
         _exit(written == static_cast<ssize_t>(sizeof m) ? 0 : 1);
@@ -152,10 +163,11 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[i], "--smoke") == 0) smoke = true;
         else if (std::strcmp(argv[i], "--class") == 0 && i + 1 < argc) only = argv[++i];
         else if (std::strcmp(argv[i], "--cold") == 0) coldText = true;
+        else if (std::strcmp(argv[i], "--keep-memory") == 0) keepsMemory = true;
         else if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) rounds = std::max(1, std::atoi(argv[++i]));
         else if (std::strcmp(argv[i], "--base") == 0 && i + 1 < argc) baseScale = std::atof(argv[++i]);
         else {
-            std::fprintf(stderr, "usage: %s [--smoke] [--class NAME] [--base F] [--cold] [--runs N]\n", argv[0]);
+            std::fprintf(stderr, "usage: %s [--smoke] [--class NAME] [--base F] [--cold] [--runs N] [--keep-memory]\n", argv[0]);
             return 2;
         }
     }
