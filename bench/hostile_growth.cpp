@@ -14,11 +14,12 @@
 #include <algorithm>
 #include <chrono>
 #include <climits>
-#include <emmintrin.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+
+#include <emmintrin.h>
 
 #include "svg/parse_context.h"
 #include "tests/hostile_input.h"
@@ -83,9 +84,12 @@ struct Measurement {
     long long records;
 };
 
-bool coldText = false;
-bool keepsMemory = false;
-int rounds = 3;
+// How each size is measured.
+struct Settings {
+    int rounds = 3;            // parses per size; the fastest counts
+    bool readsColdText = false;
+    bool keepsMemory = false;
+};
 
 // Writes the text's cache lines back to memory and drops them from every cache level, so that
 // each size reads its text from memory: a small text just copied would otherwise be read from
@@ -104,14 +108,15 @@ long maxResidentKilobytes() {
 }
 
 // Parses the document `rounds` times and keeps the fastest; the peak is above the document's own.
-Measurement measureInProcess(const HostileClass& hostile, std::size_t units) {
+Measurement measureInProcess(const HostileClass& hostile, std::size_t units,
+                             const Settings& settings) {
     std::string document = hostile.build(units);
     std::string copy = document;
     long before = maxResidentKilobytes();
     Measurement m{static_cast<long long>(document.size()), 1e30, 0, 0, 0};
-    for (int round = 0; round < rounds; ++round) {
+    for (int round = 0; round < settings.rounds; ++round) {
         copy = document;
-        if (coldText) evictFromCaches(copy);
+        if (settings.readsColdText) evictFromCaches(copy);
         auto start = std::chrono::steady_clock::now();
         PathList list = parseSvgText(copy.data(), hostile.tolerance);
         double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -127,21 +132,22 @@ Measurement measureInProcess(const HostileClass& hostile, std::size_t units) {
     return m;
 }
 
-bool measure(const HostileClass& hostile, std::size_t units, Measurement& out) {
+bool measure(const HostileClass& hostile, std::size_t units, const Settings& settings,
+             Measurement& out) {
     int channel[2];
     if (pipe(channel) != 0) return false;
     pid_t child = fork();
     if (child < 0) return false;
     if (child == 0) {
         close(channel[0]);
-        if (keepsMemory) {
+        if (settings.keepsMemory) {
             // Every block from the heap and none given back, so that the parses after the first
             // reuse their memory at every size: large blocks are otherwise mapped afresh each
             // time, which only the larger sizes pay.
             mallopt(M_MMAP_MAX, 0);
             mallopt(M_TRIM_THRESHOLD, INT_MAX);
         }
-        Measurement m = measureInProcess(hostile, units);
+        Measurement m = measureInProcess(hostile, units, settings);
         ssize_t written = write(channel[1], &m, sizeof m);
         _exit(written == static_cast<ssize_t>(sizeof m) ? 0 : 1);
     }
@@ -159,15 +165,21 @@ int main(int argc, char** argv) {
     bool smoke = false;
     const char* only = nullptr;
     double baseScale = 1.0;
+    Settings settings;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--smoke") == 0) smoke = true;
         else if (std::strcmp(argv[i], "--class") == 0 && i + 1 < argc) only = argv[++i];
-        else if (std::strcmp(argv[i], "--cold") == 0) coldText = true;
-        else if (std::strcmp(argv[i], "--keep-memory") == 0) keepsMemory = true;
-        else if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) rounds = std::max(1, std::atoi(argv[++i]));
-        else if (std::strcmp(argv[i], "--base") == 0 && i + 1 < argc) baseScale = std::atof(argv[++i]);
+        else if (std::strcmp(argv[i], "--cold") == 0) settings.readsColdText = true;
+        else if (std::strcmp(argv[i], "--keep-memory") == 0) settings.keepsMemory = true;
+        else if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc)
+            settings.rounds = std::max(1, std::atoi(argv[++i]));
+        else if (std::strcmp(argv[i], "--base") == 0 && i + 1 < argc)
+            baseScale = std::atof(argv[++i]);
         else {
-            std::fprintf(stderr, "usage: %s [--smoke] [--class NAME] [--base F] [--cold] [--runs N] [--keep-memory]\n", argv[0]);
+            std::fprintf(stderr,
+                         "usage: %s [--smoke] [--class NAME] [--base F] [--cold] [--runs N] "
+                         "[--keep-memory]\n",
+                         argv[0]);
             return 2;
         }
     }
@@ -177,11 +189,11 @@ int main(int argc, char** argv) {
     for (const HostileClass& hostile : classes) {
         if (only != nullptr && std::strcmp(only, hostile.name) != 0) continue;
         std::size_t base = smoke ? (hostile.baseUnits + 99) / 100 : hostile.baseUnits;
-        base = static_cast<std::size_t>(static_cast<double>(base) * baseScale + 0.5);
+        base = std::max<std::size_t>(1, static_cast<std::size_t>(static_cast<double>(base) * baseScale + 0.5));
         double firstSeconds = 0.0;
         for (std::size_t scale : {1u, 2u, 4u, 8u}) {
             Measurement m{};
-            if (!measure(hostile, base * scale, m)) {
+            if (!measure(hostile, base * scale, settings, m)) {
                 std::printf("%-19s %4zux  measurement failed\n", hostile.name, scale);
                 ++failures;
                 continue;
