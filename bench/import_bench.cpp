@@ -383,6 +383,7 @@ int main(int argc, char** argv) {
             options.only = argv[++i];
         } else if (arg == "--activation-only") {
             options.activationOnly = true;
+            options.growth = false;
         } else if (arg == "--parse-only") {
             options.parseOnly = true;
             options.growth = false;
