@@ -2,7 +2,9 @@
 // material per host surface.
 #include "host/obj_writer.h"
 
+#include <charconv>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -78,7 +80,64 @@ bool writeMtl(const HostScene& scene, const std::vector<std::string>& names, con
     return true;
 }
 
+// A coordinate as "%.9g" prints it (nine significant digits, the shorter of fixed and exponent
+// form), converted without the C library's formatted print; its length.
+std::size_t coordinateText(char (&text)[32], double value) {
+    if (!std::isfinite(value))
+        return static_cast<std::size_t>(std::snprintf(text, sizeof text, "%.9g", value));
+    return static_cast<std::size_t>(
+        std::to_chars(text, text + sizeof text, value, std::chars_format::general, 9).ptr - text);
+}
+
+// OBJ text gathered in a buffer and written in large pieces: a vertex line costs three
+// conversions instead of one formatted print.
+class ObjText {
+public:
+    explicit ObjText(std::FILE* output) : file(output) {}
+    ~ObjText() { flush(); }
+    ObjText(const ObjText&) = delete;
+    ObjText& operator=(const ObjText&) = delete;
+
+    void put(const char* text, std::size_t length) {
+        if (used + length > sizeof buffer) flush();
+        if (length > sizeof buffer) {
+            std::fwrite(text, 1, length, file);
+            return;
+        }
+        std::memcpy(buffer + used, text, length);
+        used += length;
+    }
+    void put(const std::string& text) { put(text.data(), text.size()); }
+    void put(const char* text) { put(text, std::strlen(text)); }
+
+    void putCoordinate(double value) {
+        char text[32];
+        put(text, coordinateText(text, value));
+    }
+
+    void putIndex(long index) {
+        char text[24];
+        const char* end = std::to_chars(text, text + sizeof text, index).ptr;
+        put(text, static_cast<std::size_t>(end - text));
+    }
+
+    void flush() {
+        if (used > 0) std::fwrite(buffer, 1, used, file);
+        used = 0;
+    }
+
+private:
+    std::FILE* file;
+    char buffer[1 << 16];
+    std::size_t used = 0;
+};
+
 }  // namespace
+
+std::string formatObjCoordinate(double value) {
+    char text[32];
+    return std::string(text, coordinateText(text, value));
+}
 
 std::string materialName(const std::string& surfaceName) {
     std::string name;
@@ -105,21 +164,37 @@ bool writeObj(const HostScene& scene, const std::string& objPath, std::string& e
     }
     std::fprintf(file.handle, "# SVG outlines as built in the host\nmtllib %s\n",
                  baseName(mtlPath).c_str());
-    for (const auto& p : scene.points) std::fprintf(file.handle, "v %.9g %.9g %.9g\n", p[0], p[1], p[2]);
-    std::string current;
-    for (const HostPolygon& polygon : scene.polygons) {
-        std::size_t n = polygon.points.size();
-        bool known = n > 0;
-        for (long index : polygon.points) known = known && index >= 0;
-        if (!known) continue;  // a vertex the host never created has no OBJ index
-        auto material = materialOf.find(polygon.surfaceName);
-        if (material != materialOf.end() && material->second != current) {
-            current = material->second;
-            std::fprintf(file.handle, "usemtl %s\n", current.c_str());
+    {
+        ObjText text(file.handle);
+        for (const auto& p : scene.points) {
+            text.put("v ", 2);
+            text.putCoordinate(p[0]);
+            text.put(" ", 1);
+            text.putCoordinate(p[1]);
+            text.put(" ", 1);
+            text.putCoordinate(p[2]);
+            text.put("\n", 1);
         }
-        std::fputs(n >= 3 ? "f" : n == 2 ? "l" : "p", file.handle);
-        for (long index : polygon.points) std::fprintf(file.handle, " %ld", index + 1);
-        std::fputc('\n', file.handle);
+        std::string current;
+        for (const HostPolygon& polygon : scene.polygons) {
+            std::size_t n = polygon.points.size();
+            bool known = n > 0;
+            for (long index : polygon.points) known = known && index >= 0;
+            if (!known) continue;  // a vertex the host never created has no OBJ index
+            auto material = materialOf.find(polygon.surfaceName);
+            if (material != materialOf.end() && material->second != current) {
+                current = material->second;
+                text.put("usemtl ");
+                text.put(current);
+                text.put("\n", 1);
+            }
+            text.put(n >= 3 ? "f" : n == 2 ? "l" : "p", 1);
+            for (long index : polygon.points) {
+                text.put(" ", 1);
+                text.putIndex(index + 1);
+            }
+            text.put("\n", 1);
+        }
     }
     if (!file.close()) {
         error = "cannot write " + objPath;

@@ -144,7 +144,7 @@ const char* stateNote(void* state) { return state == &editStateTag ? "" : " bad-
 PointId createPoint(void* state, const double* position) {
     StandInHost& h = host();
     std::size_t call = h.pointCalls++;
-    record("createPoint " + hexFloats(position, 3) + stateNote(state));
+    if (h.logsGeometry) record("createPoint " + hexFloats(position, 3) + stateNote(state));
     if (h.script.services.nullPoints.count(call)) return nullptr;
     h.scene.points.push_back({position[0], position[1], position[2]});
     return asHandle(h.scene.points.size() - 1);
@@ -154,14 +154,17 @@ void* createPolygon(void* state, std::intptr_t polygonType, const void* reserved
                     const char* surfaceName, std::int32_t count, const PointId* points) {
     StandInHost& h = host();
     std::string name = surfaceName ? surfaceName : "(null)";
-    std::string call = "createPolygon " + name + " n=" + std::to_string(count) + stateNote(state);
-    if (polygonType != 0 || reserved != nullptr) call += " unexpected-arguments";
     HostPolygon polygon{name, {}};
+    polygon.points.reserve(count > 0 ? static_cast<std::size_t>(count) : 0);
     for (std::int32_t i = 0; i < count; ++i) {
         std::size_t index = fromHandle(points[i]);
         polygon.points.push_back(points[i] && index < h.scene.points.size() ? long(index) : -1L);
     }
-    record(call);
+    if (h.logsGeometry) {
+        std::string call = "createPolygon " + name + " n=" + std::to_string(count) + stateNote(state);
+        if (polygonType != 0 || reserved != nullptr) call += " unexpected-arguments";
+        record(call);
+    }
     h.scene.polygons.push_back(std::move(polygon));
     return asHandle(h.scene.polygons.size() - 1);
 }

@@ -98,6 +98,8 @@ public:
     HostScript script;
     HostScene scene;
     std::vector<std::string> calls;  // every call the module made, in order
+    // false: points and polygons reach the scene without a log entry each (large imports)
+    bool logsGeometry = true;
     int meshEditsBegun = 0;
     int meshEditsFinished = 0;
     int panelsCreated = 0;

@@ -3,9 +3,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <fstream>
+#include <limits>
+#include <random>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "module/host_fixture.h"
 
@@ -56,4 +63,30 @@ TEST(MaterialName, KeepsOnlyOneWordCharacters) {
     const struct { const char* surface; const char* material; } cases[] = {
         {"Surface 12", "Surface_12"}, {"a.b-c_d", "a.b-c_d"}, {"", "unnamed"}, {"x\ty#\xc3\xa9", "x_y___"}};
     for (const auto& c : cases) EXPECT_EQ(standin::materialName(c.surface), c.material) << c.surface;
+}
+
+// The OBJ vertex text is what "%.9g" prints, for every kind of double the host may hold.
+TEST(FormatObjCoordinate, MatchesTheFormattedPrint) {
+    std::vector<double> values = {0.0, -0.0, 1.0, -1.0, 0.5, 123456789.0, 1234567890.0,
+                                  1e-5, 0.0001, 0.00012345678912, 999999999.5, 9.999999995e-5,
+                                  1e300, -1e-300, 5e-324, 3.4028234663852886e38, 1e16,
+                                  std::numeric_limits<double>::infinity(),
+                                  -std::numeric_limits<double>::infinity(),
+                                  std::numeric_limits<double>::quiet_NaN(),
+                                  -std::numeric_limits<double>::quiet_NaN()};
+    std::mt19937_64 random(7);
+    for (int i = 0; i < 100000; ++i) {
+        std::uint64_t bits = random();
+        double value;
+        std::memcpy(&value, &bits, sizeof value);
+        values.push_back(value);
+        // the coordinates of drawings: floats of moderate size, x and -y
+        values.push_back(static_cast<double>(static_cast<float>(
+            std::ldexp(static_cast<double>(bits >> 40) - 8388608.0, static_cast<int>(bits % 40) - 30))));
+    }
+    for (double value : values) {
+        char expected[64];
+        std::snprintf(expected, sizeof expected, "%.9g", value);
+        ASSERT_EQ(standin::formatObjCoordinate(value), expected) << expected;
+    }
 }
