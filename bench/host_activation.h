@@ -1,5 +1,5 @@
 // A whole import through a host: file request, parse, mesh and surfaces. The benchmark host
-// keeps the scene only; the stand-in host of the tests also logs every call as text.
+// keeps the scene in flat arrays; the stand-in host keeps it as the import tool does.
 #pragma once
 
 #include <cstddef>
@@ -11,5 +11,6 @@ bool hasHostActivation();
 // the points the host received. Without keepsGeometry the host only counts what it gets.
 std::size_t runHostActivation(const char* fileName, int detail, bool keepsGeometry = true);
 
-// The same activation through the stand-in host, call log and all.
+// The same activation through the stand-in host as the import tool runs it (its scene kept,
+// points and polygons not logged).
 std::size_t runStandInActivation(const char* fileName, int detail);
