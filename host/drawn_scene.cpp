@@ -4,10 +4,33 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <unordered_map>
 
 #include "host/stand_in_host.h"
 
 namespace {
+
+// The scene's surfaces by name: a name seen before finds its surface without a search, so a
+// drawing of many thousands of colours builds its scene in linear time.
+class SurfaceNames {
+public:
+    explicit SurfaceNames(DrawnScene& target) : scene(target) {}
+
+    // The surface named name, added (black, opaque) when it is new.
+    std::size_t indexOf(const std::string& name) {
+        auto found = indices.emplace(name, scene.surfaces.size());
+        if (found.second) {
+            DrawnSurface surface;
+            surface.name = name;
+            scene.surfaces.push_back(surface);
+        }
+        return found.first->second;
+    }
+
+private:
+    DrawnScene& scene;
+    std::unordered_map<std::string, std::size_t> indices;
+};
 
 double channel(std::uint32_t key, int shift) {
     return static_cast<double>((key >> shift) & 0xFFu) / 255.0;
@@ -15,23 +38,13 @@ double channel(std::uint32_t key, int shift) {
 
 }  // namespace
 
-std::size_t surfaceIndex(DrawnScene& scene, const std::string& name) {
-    for (std::size_t i = 0; i < scene.surfaces.size(); ++i)
-        if (scene.surfaces[i].name == name) return i;
-    DrawnSurface surface;
-    surface.name = name;
-    scene.surfaces.push_back(surface);
-    return scene.surfaces.size() - 1;
-}
-
 DrawnScene sceneFromPathList(PathList list) {
     DrawnScene scene;
-    std::vector<std::uint32_t> keys;
+    SurfaceNames names(scene);
+    std::unordered_map<std::uint32_t, std::size_t> slots;  // fill key to slot, in first-seen order
     for (const PathRecord* record = list; record != nullptr; record = record->next) {
-        auto found = std::find(keys.begin(), keys.end(), record->fillColor);
-        std::size_t slot = static_cast<std::size_t>(found - keys.begin());
-        if (found == keys.end()) keys.push_back(record->fillColor);
-        std::size_t surface = surfaceIndex(scene, "Surface " + std::to_string(slot));
+        std::size_t slot = slots.emplace(record->fillColor, slots.size()).first->second;
+        std::size_t surface = names.indexOf("Surface " + std::to_string(slot));
         DrawnSurface& target = scene.surfaces[surface];
         target.baseColor = {{channel(record->fillColor, 16), channel(record->fillColor, 8),
                              channel(record->fillColor, 0)}};
@@ -53,9 +66,10 @@ DrawnScene sceneFromPathList(PathList list) {
 DrawnScene sceneFromHost(const standin::HostScene& host) {
     constexpr double defaultGrey = 200.0 / 255.0;
     DrawnScene scene;
+    SurfaceNames names(scene);
     scene.points = host.points;
     for (const standin::HostSurface& surface : host.surfaces) {
-        std::size_t index = surfaceIndex(scene, surface.name);
+        std::size_t index = names.indexOf(surface.name);
         DrawnSurface& target = scene.surfaces[index];
         target.baseColor = {{defaultGrey, defaultGrey, defaultGrey}};
         const std::vector<double>* color = surface.channel("BaseColor");
@@ -67,7 +81,7 @@ DrawnScene sceneFromHost(const standin::HostScene& host) {
     }
     for (const standin::HostPolygon& polygon : host.polygons) {
         DrawnPolygon drawn;
-        drawn.surface = surfaceIndex(scene, polygon.surfaceName);
+        drawn.surface = names.indexOf(polygon.surfaceName);
         for (long point : polygon.points)
             if (point >= 0 && static_cast<std::size_t>(point) < scene.points.size())
                 drawn.points.push_back(static_cast<std::size_t>(point));

@@ -45,9 +45,6 @@ DrawnScene sceneFromPathList(PathList list);
 // are left out; a surface without channels shows the host's default grey.
 DrawnScene sceneFromHost(const standin::HostScene& host);
 
-// Finds the surface named name, adding it (black, opaque) when it is new.
-std::size_t surfaceIndex(DrawnScene& scene, const std::string& name);
-
 DrawnBounds sceneBounds(const DrawnScene& scene);
 
 // Colour of a surface as "#rrggbb", each channel rounded from 0..1.
