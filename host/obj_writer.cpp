@@ -4,12 +4,13 @@
 
 #include <charconv>
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <map>
 #include <set>
 #include <vector>
+
+#include "host/number_text.h"
 
 namespace standin {
 
@@ -80,15 +81,6 @@ bool writeMtl(const HostScene& scene, const std::vector<std::string>& names, con
     return true;
 }
 
-// A coordinate as "%.9g" prints it (nine significant digits, the shorter of fixed and exponent
-// form), converted without the C library's formatted print; its length.
-std::size_t coordinateText(char (&text)[32], double value) {
-    if (!std::isfinite(value))
-        return static_cast<std::size_t>(std::snprintf(text, sizeof text, "%.9g", value));
-    return static_cast<std::size_t>(
-        std::to_chars(text, text + sizeof text, value, std::chars_format::general, 9).ptr - text);
-}
-
 // OBJ text gathered in a buffer and written in large pieces: a vertex line costs three
 // conversions instead of one formatted print.
 class ObjText {
@@ -112,7 +104,7 @@ public:
 
     void putCoordinate(double value) {
         char text[32];
-        put(text, coordinateText(text, value));
+        put(text, formatNineDigits(text, value));
     }
 
     void putIndex(long index) {
@@ -133,11 +125,6 @@ private:
 };
 
 }  // namespace
-
-std::string formatObjCoordinate(double value) {
-    char text[32];
-    return std::string(text, coordinateText(text, value));
-}
 
 std::string materialName(const std::string& surfaceName) {
     std::string name;

@@ -10,9 +10,6 @@ namespace standin {
 // Writes objPath and, beside it, the .mtl it names; false with a reason in `error`.
 bool writeObj(const HostScene& scene, const std::string& objPath, std::string& error);
 
-// A vertex coordinate as the OBJ file has it: the text "%.9g" prints.
-std::string formatObjCoordinate(double value);
-
 // A material name that OBJ readers take as one word: letters, digits, '_', '-' and '.'.
 std::string materialName(const std::string& surfaceName);
 

@@ -8,13 +8,11 @@
 #include <fstream>
 #include <ostream>
 
+#include "host/number_text.h"
+
 namespace {
 
-std::string number(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.9g", value);
-    return text;
-}
+std::string number(double value) { return standin::nineDigitText(value); }
 
 bool isFinitePolygon(const DrawnScene& scene, const DrawnPolygon& polygon) {
     return std::all_of(polygon.points.begin(), polygon.points.end(), [&](std::size_t index) {

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "host/number_text.h"
 #include "module/host_fixture.h"
 
 namespace {
@@ -65,8 +66,8 @@ TEST(MaterialName, KeepsOnlyOneWordCharacters) {
     for (const auto& c : cases) EXPECT_EQ(standin::materialName(c.surface), c.material) << c.surface;
 }
 
-// The OBJ vertex text is what "%.9g" prints, for every kind of double the host may hold.
-TEST(FormatObjCoordinate, MatchesTheFormattedPrint) {
+// The OBJ and SVG numbers are what "%.9g" prints, for every kind of double the host may hold.
+TEST(NineDigitText, MatchesTheFormattedPrint) {
     std::vector<double> values = {0.0, -0.0, 1.0, -1.0, 0.5, 123456789.0, 1234567890.0,
                                   1e-5, 0.0001, 0.00012345678912, 999999999.5, 9.999999995e-5,
                                   1e300, -1e-300, 5e-324, 3.4028234663852886e38, 1e16,
@@ -87,6 +88,6 @@ TEST(FormatObjCoordinate, MatchesTheFormattedPrint) {
     for (double value : values) {
         char expected[64];
         std::snprintf(expected, sizeof expected, "%.9g", value);
-        ASSERT_EQ(standin::formatObjCoordinate(value), expected) << expected;
+        ASSERT_EQ(standin::nineDigitText(value), expected) << expected;
     }
 }
