@@ -1,0 +1,57 @@
+// The scene the tool's outputs share, built from a host scene and from a path list.
+#include "host/drawn_scene.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "host/stand_in_host.h"
+
+namespace {
+
+std::vector<std::string> surfaceNames(const DrawnScene& scene) {
+    std::vector<std::string> names;
+    for (const DrawnSurface& surface : scene.surfaces) names.push_back(surface.name);
+    return names;
+}
+
+}  // namespace
+
+// Surfaces keep the host's order; a polygon on a name the host never listed adds its surface
+// after them; polygons of one name share one surface.
+TEST(DrawnScene, GroupsHostPolygonsBySurfaceName) {
+    standin::HostScene host;
+    host.points = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}};
+    host.surfaces = {{"Surface 1", true, {{"BaseColor", {1, 0, 0}}}}, {"Surface 0", true, {}}};
+    host.polygons = {{"Surface 0", {0, 1, 2}}, {"Surface 1", {0, 1}}, {"Other", {2}},
+                     {"Surface 0", {1, 2}}, {"Other", {0}}};
+    DrawnScene scene = sceneFromHost(host);
+    EXPECT_EQ(surfaceNames(scene), (std::vector<std::string>{"Surface 1", "Surface 0", "Other"}));
+    const std::size_t expectedSurface[] = {1, 0, 2, 1, 2};
+    ASSERT_EQ(scene.polygons.size(), 5u);
+    for (std::size_t i = 0; i < 5; ++i) EXPECT_EQ(scene.polygons[i].surface, expectedSurface[i]) << i;
+    EXPECT_EQ(scene.surfaces[0].polygonCount, 1u);
+    EXPECT_EQ(scene.surfaces[1].polygonCount, 2u);
+    EXPECT_EQ(scene.surfaces[2].polygonCount, 2u);
+    EXPECT_EQ(scene.surfaces[0].baseColor[0], 1.0);
+}
+
+// Fill keys take slots in the order they first appear, as the module numbers them.
+TEST(DrawnScene, NumbersFillKeysInListOrder) {
+    float corner[2] = {1.0f, 2.0f};
+    const std::uint32_t keys[] = {0xFF0000FFu, 0xFF00FF00u, 0xFF0000FFu, 0x80FF0000u, 0xFF00FF00u};
+    PathRecord records[5] = {};
+    for (int i = 0; i < 5; ++i) {
+        records[i] = {corner, 1, keys[i], 0, 1.0f, 1, 0, 1, i < 4 ? &records[i + 1] : nullptr};
+    }
+    DrawnScene scene = sceneFromPathList(records);
+    EXPECT_EQ(surfaceNames(scene),
+              (std::vector<std::string>{"Surface 0", "Surface 1", "Surface 2"}));
+    const std::size_t expectedSurface[] = {0, 1, 0, 2, 1};
+    ASSERT_EQ(scene.polygons.size(), 5u);
+    for (std::size_t i = 0; i < 5; ++i) EXPECT_EQ(scene.polygons[i].surface, expectedSurface[i]) << i;
+    EXPECT_EQ(scene.surfaces[1].polygonCount, 2u);
+    EXPECT_NEAR(scene.surfaces[2].transparency, 1.0 - 128.0 / 255.0, 1e-12);
+    EXPECT_EQ(scene.points.size(), 5u);
+}
