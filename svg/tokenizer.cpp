@@ -87,14 +87,14 @@ char* skipToQuoteOrEnd(char* p, const TagText& tag) noexcept {
 char* readShortAttribute(char* p, const TagText& tag, const char** value) noexcept {
     if (tag.end - p < blockSize) return nullptr;
     const __m128i block = loadBlock(p);
-    const auto nameEnds = static_cast<unsigned>(nameEndBits(block));
+    const auto equalSigns = static_cast<unsigned>(equalBits(block, '='));
+    const auto nameEnds = static_cast<unsigned>(blankBits(block)) | equalSigns;
     const auto quotes = static_cast<unsigned>(quoteBits(block));
+    const unsigned opensValue = equalSigns & (quotes >> 1);  // "=" followed by a quote
     if (nameEnds == 0) return nullptr;
     const int equals = __builtin_ctz(nameEnds);
     const unsigned valueQuotes = quotes >> (equals + 2);
-    if (p[equals] != '=' || ((quotes >> (equals + 1)) & 1u) == 0 || valueQuotes == 0) {
-        return nullptr;
-    }
+    if (((opensValue >> equals) & 1u) == 0 || valueQuotes == 0) return nullptr;
     char* close = p + equals + 2 + __builtin_ctz(valueQuotes);
     p[equals] = '\0';
     *value = p + equals + 2;
