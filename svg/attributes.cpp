@@ -100,8 +100,12 @@ const PresentationName* findPresentationName(const char* name) noexcept {
     return nullptr;
 }
 
-// The entry named [begin, end) whole, or null.
-const PresentationName* findPresentationName(const char* begin, const char* end) noexcept {
+// The entry that names the declaration [begin, end), or null: the declaration's name runs to
+// its first ":" (or its end), trailing blanks not counted. No entry name holds a ":" or a
+// blank, so the first ":" is the one after the matched name and its blanks; it is stored in
+// colon (end when there is none).
+const PresentationName* findDeclarationName(const char* begin, const char* end,
+                                            const char** colon) noexcept {
     if (begin == end) return nullptr;
     const NameGroup group = groupOf(begin[0]);
     for (int i = group.first; i < group.first + group.count; ++i) {
@@ -111,7 +115,12 @@ const PresentationName* findPresentationName(const char* begin, const char* end)
             ++p;
             ++entryName;
         }
-        if (p == end && *entryName == '\0') return &presentationNames[i];
+        if (*entryName != '\0') continue;
+        while (p < end && isBlank(static_cast<unsigned char>(*p))) ++p;
+        if (p == end || *p == ':') {
+            *colon = p;
+            return &presentationNames[i];
+        }
     }
     return nullptr;
 }
@@ -150,19 +159,12 @@ void copyBounded(char* buffer, const char* begin, const char* end) noexcept {
     buffer[length > 0 ? length : 0] = '\0';
 }
 
-// The first ":" of [begin, end), or end (begin for an empty range).
-const char* findColon(const char* begin, const char* end) noexcept {
-    if (end <= begin) return begin;
-    const void* colon = std::memchr(begin, ':', static_cast<std::size_t>(end - begin));
-    return colon != nullptr ? static_cast<const char*>(colon) : end;
-}
-
-// Applies the declaration [begin, end) whose first ":" is at colon (end when it has none).
-// isFollowedByEnd: the text goes on at end with a blank, ";" or NUL (as in a style text), so a
-// value that stops at those may be read where it stands.
-void applySplitDeclaration(ParserState& state, const char* begin, const char* colon,
-                           const char* end, bool isFollowedByEnd) noexcept {
-    const PresentationName* entry = findPresentationName(begin, trimTrailingBlanks(begin, colon));
+// Applies the declaration [begin, end). isFollowedByEnd: the text goes on at end with a blank,
+// ";" or NUL (as in a style text), so a value that stops at those may be read where it stands.
+void applyDeclarationText(ParserState& state, const char* begin, const char* end,
+                           bool isFollowedByEnd) noexcept {
+    const char* colon;
+    const PresentationName* entry = findDeclarationName(begin, end, &colon);
     if (entry == nullptr) return;  // nothing to apply: no copy
     const char* valueBegin = end;
     if (colon < end) {
@@ -213,13 +215,13 @@ void applyStyleDeclarations(ParserState& state, const char* text) noexcept {
         p = begin;
         p += std::strcspn(p, ";");  // the first ";" ends it, even inside a value
         const char* end = trimTrailingBlanks(begin, p);
-        applySplitDeclaration(state, begin, findColon(begin, end), end, true);
+        applyDeclarationText(state, begin, end, true);
         if (*p == ';') ++p;
     }
 }
 
 void applyDeclaration(ParserState& state, const char* begin, const char* end) noexcept {
-    applySplitDeclaration(state, begin, findColon(begin, end), end, false);
+    applyDeclarationText(state, begin, end, false);
 }
 
 std::uint32_t parseColor(const char* text) noexcept {

@@ -146,17 +146,20 @@ void placeCirclePoints(float* out, const float* unit, std::int32_t n, float cx, 
     }
 }
 
-// Recent segment counts of one tolerance, direct-mapped on the radius: documents repeat their
-// radii, and each count costs an arc cosine. An entry of radius bits 0 is empty: a circle of
-// radius 0 is never counted.
-constexpr std::uint32_t segmentMemoBits = 12;
+// Recent segment counts of one tolerance, in sets of eight chosen by the radius: documents
+// repeat their radii, and each count costs an arc cosine. A radius of bits 0 marks an empty
+// place: a circle of radius 0 is never counted.
+constexpr std::uint32_t segmentSetBits = 9;
+constexpr int segmentWays = 8;
+
+struct SegmentSet {
+    std::uint32_t radii[segmentWays];  // the bits of the floats, newest first
+    std::int32_t counts[segmentWays];
+};
 
 struct SegmentMemo {
     std::uint32_t tolerance;  // the bits of the float, as the radii
-    struct Entry {
-        std::uint32_t radius;
-        std::int32_t count;
-    } entries[std::size_t{1} << segmentMemoBits];
+    SegmentSet sets[std::size_t{1} << segmentSetBits];
 };
 
 std::uint32_t floatBits(float value) noexcept {
@@ -165,18 +168,35 @@ std::uint32_t floatBits(float value) noexcept {
     return bits;
 }
 
+// The place of radius in set, or -1: all eight compared at once, two bits a place.
+int findRadius(const SegmentSet& set, std::uint32_t radius) noexcept {
+    const __m128i wanted = _mm_set1_epi32(static_cast<int>(radius));
+    const auto* radii = reinterpret_cast<const __m128i*>(set.radii);
+    const __m128i low = _mm_cmpeq_epi32(_mm_loadu_si128(radii), wanted);
+    const __m128i high = _mm_cmpeq_epi32(_mm_loadu_si128(radii + 1), wanted);
+    const int bits = _mm_movemask_epi8(_mm_packs_epi32(low, high));
+    return bits != 0 ? __builtin_ctz(static_cast<unsigned>(bits)) / 2 : -1;
+}
+
 // circleSegmentCount(r, tolerance) for r > 0, from the memo when there is one and it holds r.
+// A new count goes to the front of its set, and the set's oldest drops out.
 std::int32_t rememberedSegmentCount(SegmentMemo* kept, float r, float tolerance) noexcept {
     if (kept == nullptr) return circleSegmentCount(r, tolerance);
     SegmentMemo& memo = *kept;
     if (memo.tolerance != floatBits(tolerance)) {
-        std::memset(memo.entries, 0, sizeof memo.entries);
+        std::memset(memo.sets, 0, sizeof memo.sets);
         memo.tolerance = floatBits(tolerance);
     }
     const std::uint32_t radius = floatBits(r);
-    SegmentMemo::Entry& entry = memo.entries[(radius * 0x9E3779B1u) >> (32 - segmentMemoBits)];
-    if (entry.radius != radius) entry = SegmentMemo::Entry{radius, circleSegmentCount(r, tolerance)};
-    return entry.count;
+    SegmentSet& set = memo.sets[(radius * 0x9E3779B1u) >> (32 - segmentSetBits)];
+    const int way = findRadius(set, radius);
+    if (way >= 0) return set.counts[way];
+    constexpr std::size_t olderBytes = (segmentWays - 1) * sizeof(std::uint32_t);
+    std::memmove(set.radii + 1, set.radii, olderBytes);
+    std::memmove(set.counts + 1, set.counts, olderBytes);
+    set.radii[0] = radius;
+    set.counts[0] = circleSegmentCount(r, tolerance);
+    return set.counts[0];
 }
 
 }  // namespace

@@ -87,15 +87,16 @@ char* skipToQuoteOrEnd(char* p, const TagText& tag) noexcept {
 char* readShortAttribute(char* p, const TagText& tag, const char** value) noexcept {
     if (tag.end - p < blockSize) return nullptr;
     const __m128i block = loadBlock(p);
-    const auto nameEnds = static_cast<unsigned>(nameEndBits(block));
+    const auto equalSigns = static_cast<unsigned>(equalBits(block, '='));
+    const auto nameEnds = static_cast<unsigned>(blankBits(block)) | equalSigns;
     const auto quotes = static_cast<unsigned>(quoteBits(block));
-    if (nameEnds == 0) return nullptr;
+    const unsigned closingQuotes = quotes & (quotes - 1);
+    if (nameEnds == 0 || closingQuotes == 0) return nullptr;
+    // The name ends at the "=" and the first quote of the block follows it, so the second one
+    // closes the value. It is found from the quotes alone: the close does not wait for the name.
     const int equals = __builtin_ctz(nameEnds);
-    const unsigned valueQuotes = quotes >> (equals + 2);
-    if (p[equals] != '=' || ((quotes >> (equals + 1)) & 1u) == 0 || valueQuotes == 0) {
-        return nullptr;
-    }
-    char* close = p + equals + 2 + __builtin_ctz(valueQuotes);
+    if (__builtin_ctz(quotes) != equals + 1 || ((equalSigns >> equals) & 1u) == 0) return nullptr;
+    char* close = p + __builtin_ctz(closingQuotes);
     p[equals] = '\0';
     *value = p + equals + 2;
     *close = '\0';

@@ -110,6 +110,10 @@ TEST(StyleDeclarations, SplitsAndTrims) {
         {"style: fill:#4", 1, 0x4u, 1, 1}, {"style:style:stroke-width:7", 0, 0u, 7, 1},
         {"Fill:#7; STROKE-WIDTH:2", 0, 0u, 1, 1}, {"fill:url(#a;b)", 1, 0u, 1, 1},
         {";;", 0, 0u, 1, 1}, {"  \t ", 0, 0u, 1, 1}, {":#8;display:none", 0, 0u, 1, 1},
+        // a name is the text before the first ":", whole: an entry's name at its start is not enough
+        {"fillx:#5", 0, 0u, 1, 1}, {"fill x:#5", 0, 0u, 1, 1}, {"fill#2", 0, 0u, 1, 1},
+        {"fill \t:#9", 1, 0x9u, 1, 1}, {"fill ;", 1, 0u, 1, 1}, {"stroke-widths:3", 0, 0u, 1, 1},
+        {"fill-opacity :0.5; stroke-width\t: 3", 0, 0u, 3, 0.5f}, {"fill-:#6", 0, 0u, 1, 1},
     };
     for (const auto& c : cases) {
         const StyleFrame frame = styled(c.text);

@@ -151,3 +151,25 @@ TEST(ReadCircle, RepeatedCirclesMatchTheDirectFormula) {
         setAllocationHook(nullptr);
     }
 }
+
+TEST(ReadCircle, CountsStayRightAsTheMemoFillsAndEvicts) {
+    // More radii than the memo holds, read twice at each tolerance, the tolerance changing
+    // between rounds: every circle has the count of the direct formula.
+    StatePtr state = newState(0.1f);
+    for (const float tolerance : {0.1f, 0.5f, 0.1f}) {
+        state->tolerance = tolerance;
+        for (int round = 0; round < 2; ++round) {
+            for (int k = 1; k <= 6000; ++k) {
+                const std::string text =
+                    std::to_string(k / 100) + (k % 100 < 10 ? ".0" : ".") + std::to_string(k % 100);
+                const char* list[] = {"r", text.c_str(), nullptr, nullptr};
+                readCircle(*state, list);
+                ASSERT_NE(state->paths, nullptr) << text;
+                const float r = std::strtof(text.c_str(), nullptr);
+                ASSERT_EQ(state->paths->pointCount, circleSegmentCount(r, tolerance)) << text;
+                freePathList(state->paths);
+                state->paths = nullptr;
+            }
+        }
+    }
+}

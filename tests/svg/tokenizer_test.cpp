@@ -124,6 +124,8 @@ TEST(TokenizeMarkup, EventsDoNotDependOnWhereTagBytesFall) {
         {"a=\"1\" \xA0z=\"2\" /", "a=1@ \xA0z=2", true},
         {"a=\"1\" =\"2\" x", "a=1@ =2 x=<null>", false},
         {"a=\"1\"", "a=1@", false},
+        {"a=\"1\" b\"c=\"2\" d=\"\"/", "a=1@ b\"c=2 d=", true},  // a quote inside a name
+        {"a\"=\"1\"x\" /", "a\"=1@ x\"=<null>", false},
     };
     for (const auto& c : cases) {
         for (std::size_t pad = 0; pad <= 40; ++pad) {
