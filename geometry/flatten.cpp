@@ -2,6 +2,9 @@
 
 #include <emmintrin.h>
 
+#include <cstdint>
+#include <cstring>
+
 // The subdivision tests four pieces at once, one per SSE2 lane. Each lane performs exactly the
 // float operations of one scalar test, in the same order, so every point keeps its bits.
 
@@ -316,6 +319,21 @@ void runWindow(ParserState& state, const Pieces<order>& top, int depth,
                __m128 toleranceSquared) noexcept {
     Window<order> w;
     testWindow(w, top, depth, toleranceSquared);
+    // With nothing below the window and room for one more point than it can give, every
+    // point of the window is written and only the accepted ones are kept, without branches.
+    constexpr int topColumn = (1 << (windowLevels<order> - 1)) - 1;
+    if (w.deeper == 0u && state.pointCapacity - state.pointCount > (1 << windowLevels<order>)) {
+        float* out = state.points + 2 * state.pointCount;
+#pragma GCC unroll 32
+        for (int key = 0; key < 32; ++key) {
+            const int column = key & 7, lane = key >> 3;
+            if (column > topColumn || (column == topColumn && lane % 2 != 0)) continue;
+            std::memcpy(out, w.points[key], sizeof w.points[0]);
+            out += 2 * (w.accepted >> key & 1u);
+        }
+        state.pointCount = static_cast<std::int32_t>((out - state.points) / 2);
+        return;
+    }
     for (unsigned keys = w.accepted | w.deeper; keys != 0u; keys &= keys - 1u) {
         const int key = __builtin_ctz(keys);
         if ((w.deeper >> key & 1u) != 0u) {
