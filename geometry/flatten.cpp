@@ -232,6 +232,12 @@ constexpr int windowLevels = order == 3 ? 4 : 3;
 template <int order>
 constexpr int bottomPieces = 1 << (windowLevels<order> - 2);
 
+// The column of the first level, and the most points a window gives (all bottom pieces flat).
+template <int order>
+constexpr int topColumn = (1 << (windowLevels<order> - 1)) - 1;
+template <int order>
+constexpr int mostWindowPoints = 1 << windowLevels<order>;
+
 template <int order>
 struct Window {
     Pieces<order> bottom[bottomPieces<order>];  // the last level in curve order
@@ -300,9 +306,8 @@ void testWindow(Window<order>& w, const Pieces<order>& top, int depth,
     w.deeper = 0u;
     const __m128 both = _mm_castsi128_ps(_mm_setr_epi32(-1, 0, -1, 0));
     Halves<order> h0;
-    constexpr int topColumn = (1 << (windowLevels<order> - 1)) - 1;
     __m128 reached =
-        testColumn(w, topColumn, top, h0, withinLimit(both, depth), toleranceSquared);
+        testColumn(w, topColumn<order>, top, h0, withinLimit(both, depth), toleranceSquared);
     // Second level: the halves of lane 0 in lanes 0 and 1, of lane 2 in lanes 2 and 3.
     Pieces<order> second;
     for (int k = 0; k <= order; ++k) {
@@ -321,13 +326,14 @@ void runWindow(ParserState& state, const Pieces<order>& top, int depth,
     testWindow(w, top, depth, toleranceSquared);
     // With nothing below the window and room for one more point than it can give, every
     // point of the window is written and only the accepted ones are kept, without branches.
-    constexpr int topColumn = (1 << (windowLevels<order> - 1)) - 1;
-    if (w.deeper == 0u && state.pointCapacity - state.pointCount > (1 << windowLevels<order>)) {
+    if (w.deeper == 0u && state.pointCapacity - state.pointCount > mostWindowPoints<order>) {
         float* out = state.points + 2 * state.pointCount;
 #pragma GCC unroll 32
         for (int key = 0; key < 32; ++key) {
             const int column = key & 7, lane = key >> 3;
-            if (column > topColumn || (column == topColumn && lane % 2 != 0)) continue;
+            if (column > topColumn<order> || (column == topColumn<order> && lane % 2 != 0)) {
+                continue;  // no piece has this key
+            }
             std::memcpy(out, w.points[key], sizeof w.points[0]);
             out += 2 * (w.accepted >> key & 1u);
         }

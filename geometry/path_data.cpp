@@ -86,6 +86,7 @@ constexpr PathStep stepOf(char command) noexcept {
     }
 }
 
+// How many numbers one step of the command letter takes.
 constexpr int arityOf(char command) noexcept {
     switch (toLowerLetter(command)) {
     case 'a': return 7;
