@@ -2,6 +2,9 @@
 
 #include <emmintrin.h>
 
+#include <cstdint>
+#include <cstring>
+
 // The subdivision tests four pieces at once, one per SSE2 lane. Each lane performs exactly the
 // float operations of one scalar test, in the same order, so every point keeps its bits.
 
@@ -212,24 +215,35 @@ Pair<order> halvesPair(const Pieces<order>& p, int lane) noexcept {
     return firstPair(first, second);
 }
 
-// The top of the subdivision tree is tested three levels at a time, the window below a piece
-// that failed its test: its 2 halves, their 4 halves and 8 pieces below. Every piece of the
-// window is tested, needed or not, so these tests carry no branches; then the points are
-// appended in curve order, and the pairs below each bottom piece that fails are subdivided in
-// its turn.
+// The top of the subdivision tree is tested several levels at a time, the window below a piece
+// that failed its test. Every piece of the window is tested, needed or not, so these tests carry
+// no branches; then the points are appended in curve order, and the pairs below each bottom
+// piece that fails are subdivided in its turn. Cubics take four levels (30 pieces), quadratics,
+// flatter for the same span, three (14 pieces).
 //
-// Lane j holds the subtree of the second level's piece j in curve order in columns 0 to 2: the
-// piece in column 1, its halves in 0 and 2. The two top pieces sit in column 3 of lanes 0 and
-// 2. So bit 8j + c of a key mask stands for column c of lane j, in curve order.
-constexpr int windowLevels = 3;
+// The first level holds the failed piece's two halves in lanes 0 and 2; lane j of every level
+// below holds the subtree of the second level's piece j, so that the levels fill whole vectors.
+// A subtree's pieces take columns 0 to 2^(levels - 1) - 2 in curve order (a piece sits between
+// the columns of its halves) and the first level's pieces the last column of lanes 0 and 2. So
+// bit 8j + c of a key mask stands for column c of lane j, in curve order.
+template <int order>
+constexpr int windowLevels = order == 3 ? 4 : 3;
+
+template <int order>
+constexpr int bottomPieces = 1 << (windowLevels<order> - 2);
+
+// The column of the first level, and the most points a window gives (all bottom pieces flat).
+template <int order>
+constexpr int topColumn = (1 << (windowLevels<order> - 1)) - 1;
+template <int order>
+constexpr int mostWindowPoints = 1 << windowLevels<order>;
 
 template <int order>
 struct Window {
-    Pieces<order> bottom[2];        // columns 0 and 2
-    alignas(16) float splitX[4][4];  // split points by column and lane
-    alignas(16) float splitY[4][4];
-    unsigned points;                 // keys of the points to append
-    unsigned deeper;                 // keys of bottom pieces to subdivide further
+    Pieces<order> bottom[bottomPieces<order>];  // the last level in curve order
+    alignas(16) float points[32][2];            // split points by key
+    unsigned accepted;                          // keys of the points to append
+    unsigned deeper;                            // keys of bottom pieces to subdivide further
 };
 
 // Lane j's bit of a mask as bit 8j + column.
@@ -247,9 +261,12 @@ template <int order>
                                                 __m128 toleranceSquared) noexcept {
     __m128 splitX, splitY;
     const __m128 flat = testPieces(p, halves, splitX, splitY, toleranceSquared);
-    _mm_store_ps(w.splitX[column], splitX);
-    _mm_store_ps(w.splitY[column], splitY);
-    w.points |= keyBits(_mm_and_ps(reached, flat), column);
+    const __m128 low = _mm_unpacklo_ps(splitX, splitY), high = _mm_unpackhi_ps(splitX, splitY);
+    _mm_storel_pi(reinterpret_cast<__m64*>(w.points[column]), low);
+    _mm_storeh_pi(reinterpret_cast<__m64*>(w.points[8 + column]), low);
+    _mm_storel_pi(reinterpret_cast<__m64*>(w.points[16 + column]), high);
+    _mm_storeh_pi(reinterpret_cast<__m64*>(w.points[24 + column]), high);
+    w.accepted |= keyBits(_mm_and_ps(reached, flat), column);
     return _mm_andnot_ps(flat, reached);
 }
 
@@ -258,15 +275,39 @@ __m128 withinLimit(__m128 reached, int depth) noexcept {
     return depth <= subdivisionDepthLimit ? reached : _mm_setzero_ps();
 }
 
+// Tests piece `index` of row `row` of the subtrees (row 0 is the second level) and the pieces
+// below it; the row lies at depth.
+template <int order, int row>
+[[gnu::always_inline]] inline void testSubtree(Window<order>& w, const Pieces<order>& p,
+                                               int index, __m128 reached, int depth,
+                                               __m128 toleranceSquared) noexcept {
+    constexpr int height = windowLevels<order> - 1;
+    const int column = ((2 * index + 1) << (height - 1 - row)) - 1;
+    Halves<order> halves;
+    const __m128 failed =
+        testColumn(w, column, p, halves, withinLimit(reached, depth), toleranceSquared);
+    if constexpr (row + 1 < height) {
+        testSubtree<order, row + 1>(w, halves.first, 2 * index, failed, depth + 1,
+                                    toleranceSquared);
+        testSubtree<order, row + 1>(w, halves.second, 2 * index + 1, failed, depth + 1,
+                                    toleranceSquared);
+    } else {
+        w.bottom[index] = p;
+        if (depth < subdivisionDepthLimit) w.deeper |= keyBits(failed, column);
+    }
+}
+
 // Tests every piece of the window below the failed piece whose halves are in top, the first
 // half in lane 0, the second in lanes 1 to 3; the halves lie at depth.
 template <int order>
 void testWindow(Window<order>& w, const Pieces<order>& top, int depth,
                 __m128 toleranceSquared) noexcept {
-    w.points = 0u;
+    w.accepted = 0u;
+    w.deeper = 0u;
     const __m128 both = _mm_castsi128_ps(_mm_setr_epi32(-1, 0, -1, 0));
-    Halves<order> h0, h1, h2;
-    __m128 reached = testColumn(w, 3, top, h0, withinLimit(both, depth), toleranceSquared);
+    Halves<order> h0;
+    __m128 reached =
+        testColumn(w, topColumn<order>, top, h0, withinLimit(both, depth), toleranceSquared);
     // Second level: the halves of lane 0 in lanes 0 and 1, of lane 2 in lanes 2 and 3.
     Pieces<order> second;
     for (int k = 0; k <= order; ++k) {
@@ -274,14 +315,7 @@ void testWindow(Window<order>& w, const Pieces<order>& top, int depth,
         second.y[k] = _mm_unpacklo_ps(h0.first.y[k], h0.second.y[k]);
     }
     reached = _mm_shuffle_ps(reached, reached, _MM_SHUFFLE(2, 2, 0, 0));
-    reached = testColumn(w, 1, second, h1, withinLimit(reached, depth + 1), toleranceSquared);
-    reached = withinLimit(reached, depth + 2);
-    w.bottom[0] = h1.first, w.bottom[1] = h1.second;
-    const __m128 failedFirst = testColumn(w, 0, h1.first, h2, reached, toleranceSquared);
-    const __m128 failedSecond = testColumn(w, 2, h1.second, h2, reached, toleranceSquared);
-    w.deeper = depth + windowLevels <= subdivisionDepthLimit
-                   ? keyBits(failedFirst, 0) | keyBits(failedSecond, 2)
-                   : 0u;
+    testSubtree<order, 0>(w, second, 0, reached, depth + 1, toleranceSquared);
 }
 
 // Appends the window's points in curve order, subdividing the deeper pieces in their turn.
@@ -290,13 +324,31 @@ void runWindow(ParserState& state, const Pieces<order>& top, int depth,
                __m128 toleranceSquared) noexcept {
     Window<order> w;
     testWindow(w, top, depth, toleranceSquared);
-    for (unsigned keys = w.points | w.deeper; keys != 0u; keys &= keys - 1u) {
-        const int key = __builtin_ctz(keys), column = key & 7, lane = key >> 3;
+    // With nothing below the window and room for one more point than it can give, every
+    // point of the window is written and only the accepted ones are kept, without branches.
+    if (w.deeper == 0u && state.pointCapacity - state.pointCount > mostWindowPoints<order>) {
+        float* out = state.points + 2 * state.pointCount;
+#pragma GCC unroll 32
+        for (int key = 0; key < 32; ++key) {
+            const int column = key & 7, lane = key >> 3;
+            if (column > topColumn<order> || (column == topColumn<order> && lane % 2 != 0)) {
+                continue;  // no piece has this key
+            }
+            std::memcpy(out, w.points[key], sizeof w.points[0]);
+            out += 2 * (w.accepted >> key & 1u);
+        }
+        state.pointCount = static_cast<std::int32_t>((out - state.points) / 2);
+        return;
+    }
+    for (unsigned keys = w.accepted | w.deeper; keys != 0u; keys &= keys - 1u) {
+        const int key = __builtin_ctz(keys);
         if ((w.deeper >> key & 1u) != 0u) {
-            subdividePair(state, halvesPair(w.bottom[column / 2], lane), depth + windowLevels,
-                          toleranceSquared);
+            // the bottom pieces sit in the even columns
+            const int column = key & 7, lane = key >> 3;
+            subdividePair(state, halvesPair(w.bottom[column / 2], lane),
+                          depth + windowLevels<order>, toleranceSquared);
         } else {
-            appendPoint(state, w.splitX[column][lane], w.splitY[column][lane]);
+            appendPoint(state, w.points[key][0], w.points[key][1]);
         }
     }
 }

@@ -40,7 +40,7 @@ bool isSign(char c) noexcept { return c == '+' || c == '-'; }
 
 bool isLowerLetter(char c) noexcept { return c >= 'a' && c <= 'z'; }
 
-char toLowerLetter(char c) noexcept {
+constexpr char toLowerLetter(char c) noexcept {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
@@ -72,7 +72,7 @@ void closeSubpath(ParserState& state, PathCursor& cursor) noexcept {
 }
 
 // The step that a command letter runs, in either case.
-PathStep stepOf(char command) noexcept {
+constexpr PathStep stepOf(char command) noexcept {
     switch (toLowerLetter(command)) {
     case 'm': return PathStep::moveTo;
     case 'l': return PathStep::lineTo;
@@ -86,10 +86,46 @@ PathStep stepOf(char command) noexcept {
     }
 }
 
+// How many numbers one step of the command letter takes.
+constexpr int arityOf(char command) noexcept {
+    switch (toLowerLetter(command)) {
+    case 'a': return 7;
+    case 'c': return 6;
+    case 'q': case 's': return 4;
+    case 'l': case 'm': case 't': return 2;
+    case 'h': case 'v': return 1;
+    default: return 0;
+    }
+}
+
+// The step and arity of each lowercase letter, looked up rather than switched on: the letters
+// of path data follow no pattern a branch could learn.
+struct CommandInfo {
+    PathStep step;
+    std::uint8_t arity;
+};
+
+struct CommandTable {
+    CommandInfo letters[26];
+};
+
+constexpr CommandTable makeCommandTable() noexcept {
+    CommandTable table{};
+    for (int i = 0; i < 26; ++i) {
+        const char letter = static_cast<char>('a' + i);
+        table.letters[i] = {stepOf(letter), static_cast<std::uint8_t>(arityOf(letter))};
+    }
+    return table;
+}
+
+constexpr CommandTable commandTable = makeCommandTable();
+
 void readCommand(ParserState& state, PathCursor& cursor, char command) noexcept {
-    cursor.step = stepOf(command);
+    const unsigned index = static_cast<unsigned char>(toLowerLetter(command)) - unsigned{'a'};
+    const CommandInfo info = index < 26u ? commandTable.letters[index] : CommandInfo{};
+    cursor.step = info.step;
     cursor.relative = isLowerLetter(command);
-    cursor.arity = pathCommandArity(command);
+    cursor.arity = info.arity;
     if (command == 'M' || command == 'm') {
         startSubpath(state, cursor);
     } else if (command == 'Z' || command == 'z') {
@@ -261,16 +297,7 @@ const char* nextPathToken(const char* text, char* token) noexcept {
     return p;
 }
 
-int pathCommandArity(char command) noexcept {
-    switch (toLowerLetter(command)) {
-    case 'a': return 7;
-    case 'c': return 6;
-    case 'q': case 's': return 4;
-    case 'l': case 'm': case 't': return 2;
-    case 'h': case 'v': return 1;
-    default: return 0;
-    }
-}
+int pathCommandArity(char command) noexcept { return arityOf(command); }
 
 void pathLineTo(ParserState& state, float& x, float& y, const float* held,
                 bool relative) noexcept {

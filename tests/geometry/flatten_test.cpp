@@ -210,3 +210,40 @@ TEST(SubdivideCurve, MatchesThePlainRecursionAtEveryDepth) {
         }
     }
 }
+
+TEST(SubdivideCurve, WritesNoPointPastTheBufferWhenNearlyFull) {
+    // Curves whose first window accepts every bottom piece (16 cubic, 8 quadratic points),
+    // and one whose pieces go below the window, each with from no room left to more than a
+    // window can give.
+    const struct { float points[8]; bool cubic; float tolerance; } cases[] = {
+        {{0, 0, 0, 100, 100, 100, 100, 0}, true, 1.0f},
+        {{0, 0, 50, 100, 100, 0}, false, 1.0f},
+        {{0, 0, 50, 100, 100, 0}, false, 0.3f},
+    };
+    constexpr int filled = 64;  // a whole buffer after growing by doubling
+    for (const auto& c : cases) {
+        std::vector<float> expected;
+        if (c.cubic) {
+            referenceCubic(expected, c.tolerance, c.points, 0);
+        } else {
+            referenceQuadratic(expected, c.tolerance, c.points, 0);
+        }
+        for (int room = 0; room <= 20; ++room) {
+            SCOPED_TRACE(testing::Message() << c.points[2] << " with room " << room);
+            StatePtr state = newState(c.tolerance);
+            for (int i = 0; i < filled; ++i) appendPoint(*state, -1.0f, static_cast<float>(i));
+            ASSERT_EQ(state->pointCapacity, filled);
+            state->pointCount = filled - room;
+            const std::vector<float> kept = statePoints(*state);
+            const float* p = c.points;
+            if (c.cubic) {
+                subdivideCubic(*state, p[0], p[1], p[2], p[3], p[4], p[5], p[6], p[7], 0);
+            } else {
+                subdivideQuadratic(*state, p[0], p[1], p[2], p[3], p[4], p[5], 0);
+            }
+            std::vector<float> all = kept;
+            all.insert(all.end(), expected.begin(), expected.end());
+            EXPECT_EQ(statePoints(*state), all);
+        }
+    }
+}
