@@ -1,7 +1,8 @@
-// Import speed against the machine's own floors: for each document, in one process and side by
-// side, a memchr pass and a byte loop (the byte floor), every number converted with from_chars
-// (the number floor), parseSvgText at two tolerances, and a whole activation through the
-// stand-in host when it is built; then peak memory and growth from 1x to 8x copies.
+// Import speed against the machine's own floors: for each document, in one process and in
+// rounds that take each measurement once, a memchr pass and a byte loop (the byte floor), every
+// number converted with from_chars (the number floor), parseSvgText at two tolerances, and a
+// whole activation through the stand-in host when it is built; then peak memory and growth
+// from 1x to 8x copies. Speeds are medians over the rounds, ratios medians of each round's own.
 #include <unistd.h>
 
 #include <algorithm>
@@ -51,16 +52,23 @@ double now() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+template <typename Work>
+double secondsOf(Work work) {
+    double start = now();
+    work();
+    return now() - start;
+}
+
 template <typename Work>
 double medianSeconds(int runs, Work work) {
     std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        double start = now();
-        work();
-        times.push_back(now() - start);
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    for (int i = 0; i < runs; ++i) times.push_back(secondsOf(work));
+    return median(times);
 }
 
 volatile std::size_t sink;  // keeps the floors' results alive
@@ -160,31 +168,33 @@ ParseCount countList(PathList list) {
     return count;
 }
 
+// The time of parseSvgText over a fresh copy of every text of the arena, and what it produced.
+double parseOnce(TextArena& arena, float tolerance, ParseCount* produced) {
+    arena.refresh();
+    ParseCount total;
+    // Parsing and freeing are timed; the count is the benchmark's own walk and is not.
+    double elapsed = 0.0;
+    for (std::size_t i = 0; i < arena.count(); ++i) {
+        double start = now();
+        PathList list = parseSvgText(arena.text(i), tolerance);
+        double parsed = now();
+        ParseCount one = countList(list);
+        total.records += one.records;
+        total.points += one.points;
+        double counted = now();
+        freePathList(list);
+        elapsed += (parsed - start) + (now() - counted);
+    }
+    *produced = total;
+    return elapsed;
+}
+
 // The median time of parseSvgText over fresh copies of the set, and what it produced.
 double timeParse(const DocumentSet& set, float tolerance, int runs, ParseCount* produced) {
     TextArena arena(set);
     std::vector<double> times;
-    for (int run = 0; run < runs; ++run) {
-        arena.refresh();
-        ParseCount total;
-        // Parsing and freeing are timed; the count is the benchmark's own walk and is not.
-        double elapsed = 0.0;
-        for (std::size_t i = 0; i < arena.count(); ++i) {
-            double start = now();
-            PathList list = parseSvgText(arena.text(i), tolerance);
-            double parsed = now();
-            ParseCount one = countList(list);
-            total.records += one.records;
-            total.points += one.points;
-            double counted = now();
-            freePathList(list);
-            elapsed += (parsed - start) + (now() - counted);
-        }
-        times.push_back(elapsed);
-        *produced = total;
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    for (int run = 0; run < runs; ++run) times.push_back(parseOnce(arena, tolerance, produced));
+    return median(times);
 }
 
 // Resident-set figures of this process from /proc, in bytes.
@@ -241,11 +251,11 @@ std::size_t measurePeak(const DocumentSet& set, float tolerance, std::size_t* po
     return largest;
 }
 
-// Median time of walking every text of the set with one of the number walks above; the count
-// of numbers it found.
+// The time of walking every text of the set with one of the number walks above; the count of
+// numbers it found.
 template <typename Walk>
-double timeNumberWalk(const DocumentSet& set, int runs, Walk walk, std::size_t* numbers) {
-    return medianSeconds(runs, [&] {
+double timeNumberWalk(const DocumentSet& set, Walk walk, std::size_t* numbers) {
+    return secondsOf([&] {
         std::size_t n = 0;
         double total = 0.0;
         for (const std::string& t : set.texts) {
@@ -256,6 +266,52 @@ double timeNumberWalk(const DocumentSet& set, int runs, Walk walk, std::size_t* 
         *numbers = n;
         sink = static_cast<std::size_t>(total) + n;
     });
+}
+
+// The times of one round of every measurement of a set, taken one after another, so that a
+// slow spell of the machine falls on the floor and the parse of the same round alike.
+struct RoundTimes {
+    double memchr, byteLoop, floor, reader, parse, fine, activation;
+};
+
+RoundTimes measureRound(const DocumentSet& set, TextArena& arena, std::size_t* numbers,
+                        ParseCount* coarse, ParseCount* fine) {
+    RoundTimes round{};
+    round.memchr = secondsOf([&] {
+        std::size_t n = 0;
+        for (const std::string& t : set.texts) n += countOpenings(t);
+        sink = n;
+    });
+    round.byteLoop = secondsOf([&] {
+        std::size_t n = 0;
+        for (const std::string& t : set.texts) n += countBlanks(t);
+        sink = n;
+    });
+    round.floor = timeNumberWalk(set, convertAllNumbers, numbers);
+    std::size_t readerNumbers = 0;
+    round.reader = timeNumberWalk(set, readAllNumbers, &readerNumbers);
+    round.parse = parseOnce(arena, 0.1f, coarse);
+    round.fine = parseOnce(arena, 0.001f, fine);
+    if (hasHostActivation()) {
+        round.activation = secondsOf([&] {
+            for (const std::string& file : set.files) sink = runHostActivation(file.c_str(), 10);
+        });
+    }
+    return round;
+}
+
+// The median of one field over the rounds, or of the ratio of two fields within each round.
+double medianOf(const std::vector<RoundTimes>& rounds, double RoundTimes::*field) {
+    std::vector<double> values;
+    for (const RoundTimes& round : rounds) values.push_back(round.*field);
+    return median(values);
+}
+
+double medianRatio(const std::vector<RoundTimes>& rounds, double RoundTimes::*numerator,
+                   double RoundTimes::*denominator) {
+    std::vector<double> values;
+    for (const RoundTimes& round : rounds) values.push_back(round.*numerator / round.*denominator);
+    return median(values);
 }
 
 double megabytes(std::size_t bytes) { return static_cast<double>(bytes) / (1024.0 * 1024.0); }
@@ -286,33 +342,23 @@ void measureSet(const DocumentSet& set, const Options& options) {
         return;
     }
     std::size_t numbers = 0;
-    double memchrTime = medianSeconds(runs, [&] {
-        std::size_t n = 0;
-        for (const std::string& t : set.texts) n += countOpenings(t);
-        sink = n;
-    });
-    double byteTime = medianSeconds(runs, [&] {
-        std::size_t n = 0;
-        for (const std::string& t : set.texts) n += countBlanks(t);
-        sink = n;
-    });
-    double floorTime = timeNumberWalk(set, runs, convertAllNumbers, &numbers);
-    std::size_t readerNumbers = 0;
-    double readerTime = timeNumberWalk(set, runs, readAllNumbers, &readerNumbers);
     ParseCount coarse, fine;
-    double parseTime = timeParse(set, 0.1f, runs, &coarse);
-    double fineTime = timeParse(set, 0.001f, runs, &fine);
+    TextArena arena(set);
+    std::vector<RoundTimes> rounds;
+    for (int run = 0; run < runs; ++run)
+        rounds.push_back(measureRound(set, arena, &numbers, &coarse, &fine));
+    double floorTime = medianOf(rounds, &RoundTimes::floor);
+    double parseTime = medianOf(rounds, &RoundTimes::parse);
+    double fineTime = medianOf(rounds, &RoundTimes::fine);
     std::string activation = "-", activationRatio = "-", standIn = "-";
     if (hasHostActivation()) {
-        double activationTime = medianSeconds(runs, [&] {
-            for (const std::string& file : set.files) sink = runHostActivation(file.c_str(), 10);
-        });
         char cell[64];
-        std::snprintf(cell, sizeof cell, "%.0f", mb / activationTime);
+        std::snprintf(cell, sizeof cell, "%.0f", mb / medianOf(rounds, &RoundTimes::activation));
         activation = cell;
-        std::snprintf(cell, sizeof cell, "%.2f", activationTime / parseTime);
+        std::snprintf(cell, sizeof cell, "%.2f",
+                      medianRatio(rounds, &RoundTimes::activation, &RoundTimes::parse));
         activationRatio = cell;
-        double standInTime = medianSeconds(1, [&] {
+        double standInTime = secondsOf([&] {
             for (const std::string& file : set.files) sink = runStandInActivation(file.c_str(), 10);
         });
         std::snprintf(cell, sizeof cell, "%.0f", mb / standInTime);
@@ -324,9 +370,12 @@ void measureSet(const DocumentSet& set, const Options& options) {
     for (const std::string& t : set.texts) largestFile = std::max(largestFile, t.size());
     double budget = megabytes(largestFile + 16 * peakPoints) + 16.0;
     std::printf("| %s | %.1f | %.0f | %.0f | %.0f | %.1f | %.0f | %.0f | %.1f | %.2f | %.0f | %.1f | %s | %s | %s | %.1f | %.1f |\n",
-                set.name.c_str(), mb, mb / memchrTime, mb / byteTime, mb / floorTime,
-                static_cast<double>(numbers) / floorTime / 1e6, mb / readerTime, mb / parseTime,
-                static_cast<double>(coarse.points) / parseTime / 1e6, floorTime / parseTime,
+                set.name.c_str(), mb, mb / medianOf(rounds, &RoundTimes::memchr),
+                mb / medianOf(rounds, &RoundTimes::byteLoop), mb / floorTime,
+                static_cast<double>(numbers) / floorTime / 1e6,
+                mb / medianOf(rounds, &RoundTimes::reader), mb / parseTime,
+                static_cast<double>(coarse.points) / parseTime / 1e6,
+                medianRatio(rounds, &RoundTimes::floor, &RoundTimes::parse),
                 mb / fineTime, static_cast<double>(fine.points) / fineTime / 1e6,
                 activation.c_str(), activationRatio.c_str(), standIn.c_str(), megabytes(peak), budget);
     std::fflush(stdout);
