@@ -421,21 +421,35 @@ void measureGrowth(const Options& options, const std::string& directory) {
                 "|---|---|---|---|---|---|---|\n");
     for (const DocumentRecipe& recipe : documentRecipes) {
         if (!options.only.empty() && options.only != recipe.name) continue;
-        double timePerMb[2], memoryPerMb[2];
-        int copies[2] = {1, 8};
+        const DocumentSet sets[2] = {generatedSet(recipe, options.scale, 1, directory),
+                                     generatedSet(recipe, options.scale, 8, directory)};
+        double memoryPerMb[2];
         for (int i = 0; i < 2; ++i) {
-            DocumentSet set = generatedSet(recipe, options.scale, copies[i], directory);
-            ParseCount produced;
-            double seconds = timeParse(set, 0.1f, options.runs, &produced);
             std::size_t points = 0;
-            std::size_t peak = measurePeak(set, 0.1f, &points);
-            timePerMb[i] = seconds * 1000.0 / megabytes(set.bytes);
-            memoryPerMb[i] = megabytes(peak > fixedPeak ? peak - fixedPeak : 0) / megabytes(set.bytes);
-            std::remove(set.files[0].c_str());
+            std::size_t peak = measurePeak(sets[i], 0.1f, &points);
+            memoryPerMb[i] = megabytes(peak > fixedPeak ? peak - fixedPeak : 0) / megabytes(sets[i].bytes);
+            std::remove(sets[i].files[0].c_str());
         }
-        std::printf("| %s | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f |\n", recipe.name, timePerMb[0],
-                    timePerMb[1], timePerMb[1] / timePerMb[0], memoryPerMb[0], memoryPerMb[1],
-                    memoryPerMb[1] / memoryPerMb[0]);
+        // The two sizes parsed in turn, so that each round compares them in the same spell of
+        // the machine; the order swaps from round to round, so that neither size always
+        // follows the other's heap.
+        TextArena small(sets[0]), large(sets[1]);
+        std::vector<double> smallPerMb, largePerMb, growth;
+        for (int run = 0; run < options.runs; ++run) {
+            ParseCount produced;
+            double perMb[2];
+            for (int turn = 0; turn < 2; ++turn) {
+                int i = (run + turn) % 2;
+                perMb[i] = parseOnce(i == 0 ? small : large, 0.1f, &produced) * 1000.0 /
+                           megabytes(sets[i].bytes);
+            }
+            smallPerMb.push_back(perMb[0]);
+            largePerMb.push_back(perMb[1]);
+            growth.push_back(perMb[1] / perMb[0]);
+        }
+        std::printf("| %s | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f |\n", recipe.name,
+                    median(smallPerMb), median(largePerMb), median(growth), memoryPerMb[0],
+                    memoryPerMb[1], memoryPerMb[1] / memoryPerMb[0]);
         std::fflush(stdout);
     }
 }
