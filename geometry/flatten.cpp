@@ -287,6 +287,7 @@ template <int order, int row>
     const __m128 failed =
         testColumn(w, column, p, halves, withinLimit(reached, depth), toleranceSquared);
     if constexpr (row + 1 < height) {
+        if (_mm_movemask_ps(failed) == 0) return;
         testSubtree<order, row + 1>(w, halves.first, 2 * index, failed, depth + 1,
                                     toleranceSquared);
         testSubtree<order, row + 1>(w, halves.second, 2 * index + 1, failed, depth + 1,
@@ -314,6 +315,7 @@ void testWindow(Window<order>& w, const Pieces<order>& top, int depth,
         second.x[k] = _mm_unpacklo_ps(h0.first.x[k], h0.second.x[k]);
         second.y[k] = _mm_unpacklo_ps(h0.first.y[k], h0.second.y[k]);
     }
+    if (_mm_movemask_ps(reached) == 0) return;
     reached = _mm_shuffle_ps(reached, reached, _MM_SHUFFLE(2, 2, 0, 0));
     testSubtree<order, 0>(w, second, 0, reached, depth + 1, toleranceSquared);
 }

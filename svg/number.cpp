@@ -337,6 +337,12 @@ FloatToken scanFloatToken(const char* text) noexcept {
     if (isUsual && convertPlainlyToFloat(digits, result)) {
         return {p, negative ? -result : result};
     }
+    // Longer mantissas (map coordinates of eight or more digits) in one double division, as
+    // the general path would convert them, then narrowed.
+    double wide;
+    if (isUsual && convertPlainly(digits, wide)) {
+        return {p, static_cast<float>(negative ? -wide : wide)};
+    }
     double value = 0.0;
     const char* end = scanUnusualToken(text, &value);
     return {end, static_cast<float>(value)};
