@@ -216,9 +216,10 @@ Pair<order> halvesPair(const Pieces<order>& p, int lane) noexcept {
 }
 
 // The top of the subdivision tree is tested several levels at a time, the window below a piece
-// that failed its test. Every piece of the window is tested, needed or not, so these tests carry
-// no branches; then the points are appended in curve order, and the pairs below each bottom
-// piece that fails are subdivided in its turn. Cubics take four levels (30 pieces), quadratics,
+// that failed its test. Every piece of a vector is tested, needed or not, so the tests within a
+// row carry no branches; only the rows below a vector whose every piece passed are left out.
+// Then the points are appended in curve order, and the pairs below each bottom piece that fails
+// are subdivided in its turn. Cubics take four levels (30 pieces), quadratics,
 // flatter for the same span, three (14 pieces).
 //
 // The first level holds the failed piece's two halves in lanes 0 and 2; lane j of every level
