@@ -1,8 +1,9 @@
 // Checks the number conversion on many random and adversarial numbers against the C library's
 // strtod, which rounds correctly on both modules: every value must be identical, bit for bit,
-// and every end position the one from_chars finds. It also counts where from_chars itself
-// strays (the i386 library rounds some values twice) and prints a digest of every value read,
-// which must be the same in the x86-64 and the i386 tree.
+// and every end position the one from_chars finds; the float token reader must give the same
+// values narrowed. It also counts where from_chars itself strays (the i386 library rounds some
+// values twice) and prints a digest of every value read, which must be the same in the x86-64
+// and the i386 tree.
 #include <charconv>
 #include <cstdint>
 #include <cinttypes>
@@ -68,6 +69,11 @@ void checkToken(const std::string& text) {
     const char* end = scanNumberToken(text.c_str(), &value);
     mix(value);
     if (!sameBits(value, expected) || end != expectedEnd) report("scanNumberToken", text, value, expected);
+    // the float reader narrows that same value and stops at the same place
+    const FloatToken narrow = scanFloatToken(text.c_str());
+    const float expectedFloat = static_cast<float>(expected);
+    if (std::memcmp(&narrow.value, &expectedFloat, sizeof expectedFloat) != 0 || narrow.end != expectedEnd)
+        report("scanFloatToken", text, narrow.value, expectedFloat);
 }
 
 std::string randomDigits(std::mt19937_64& random, int count) {
