@@ -1,6 +1,7 @@
 #include "geometry/flatten.h"
 
 #include <emmintrin.h>
+#include <immintrin.h>
 
 #include <cstdint>
 #include <cstring>
@@ -248,9 +249,23 @@ struct Window {
 };
 
 // Lane j's bit of a mask as bit 8j + column.
-unsigned keyBits(__m128 mask, int column) noexcept {
-    const auto lanes = static_cast<unsigned>(_mm_movemask_ps(mask));
+unsigned laneBits(unsigned lanes, int column) noexcept {
     return (lanes * 0x204081u & 0x01010101u) << column;
+}
+
+unsigned keyBits(__m128 mask, int column) noexcept {
+    return laneBits(static_cast<unsigned>(_mm_movemask_ps(mask)), column);
+}
+
+// Stores the split points of one column by key.
+template <int order>
+[[gnu::always_inline]] inline void storeColumn(Window<order>& w, int column, __m128 splitX,
+                                               __m128 splitY) noexcept {
+    const __m128 low = _mm_unpacklo_ps(splitX, splitY), high = _mm_unpackhi_ps(splitX, splitY);
+    _mm_storel_pi(reinterpret_cast<__m64*>(w.points[column]), low);
+    _mm_storeh_pi(reinterpret_cast<__m64*>(w.points[8 + column]), low);
+    _mm_storel_pi(reinterpret_cast<__m64*>(w.points[16 + column]), high);
+    _mm_storeh_pi(reinterpret_cast<__m64*>(w.points[24 + column]), high);
 }
 
 // Tests the pieces of one column. Lanes that are reached (every piece above them failed) and
@@ -262,11 +277,7 @@ template <int order>
                                                 __m128 toleranceSquared) noexcept {
     __m128 splitX, splitY;
     const __m128 flat = testPieces(p, halves, splitX, splitY, toleranceSquared);
-    const __m128 low = _mm_unpacklo_ps(splitX, splitY), high = _mm_unpackhi_ps(splitX, splitY);
-    _mm_storel_pi(reinterpret_cast<__m64*>(w.points[column]), low);
-    _mm_storeh_pi(reinterpret_cast<__m64*>(w.points[8 + column]), low);
-    _mm_storel_pi(reinterpret_cast<__m64*>(w.points[16 + column]), high);
-    _mm_storeh_pi(reinterpret_cast<__m64*>(w.points[24 + column]), high);
+    storeColumn(w, column, splitX, splitY);
     w.accepted |= keyBits(_mm_and_ps(reached, flat), column);
     return _mm_andnot_ps(flat, reached);
 }
@@ -293,9 +304,13 @@ template <int order, int row>
                                     toleranceSquared);
         testSubtree<order, row + 1>(w, halves.second, 2 * index + 1, failed, depth + 1,
                                     toleranceSquared);
-    } else {
-        w.bottom[index] = p;
-        if (depth < subdivisionDepthLimit) w.deeper |= keyBits(failed, column);
+    } else if (depth < subdivisionDepthLimit) {
+        // kept only for the pieces that go deeper, which few windows have
+        const unsigned deeper = keyBits(failed, column);
+        if (deeper != 0u) {
+            w.bottom[index] = p;
+            w.deeper |= deeper;
+        }
     }
 }
 
@@ -321,12 +336,185 @@ void testWindow(Window<order>& w, const Pieces<order>& top, int depth,
     testSubtree<order, 0>(w, second, 0, reached, depth + 1, toleranceSquared);
 }
 
+// Where AVX is at hand, the rows below the second level are tested eight pieces at once: each
+// lane again performs the scalar test's operations in their order, so the points are the same.
+// A row of eight holds the halves of the row above, the first halves in lanes 0 to 3 and the
+// second ones in lanes 4 to 7; lane j of each half still belongs to subtree j.
+template <int order>
+struct WidePieces {
+    __m256 x[order + 1], y[order + 1];
+};
+
+template <int order>
+struct WideHalves {
+    WidePieces<order> first, second;
+};
+
+#define POLYIN_WIDE [[gnu::target("avx"), gnu::always_inline]] inline
+
+POLYIN_WIDE __m256 wideMidpoints(__m256 u, __m256 w) noexcept {
+    return _mm256_mul_ps(_mm256_add_ps(u, w), _mm256_set1_ps(midpointFactor));
+}
+
+POLYIN_WIDE __m256 wideSplit(const __m256 (&p)[4], __m256 (&first)[4],
+                             __m256 (&second)[4]) noexcept {
+    const __m256 p01 = wideMidpoints(p[0], p[1]), p12 = wideMidpoints(p[1], p[2]);
+    const __m256 p23 = wideMidpoints(p[2], p[3]);
+    const __m256 p012 = wideMidpoints(p01, p12), p123 = wideMidpoints(p12, p23);
+    const __m256 split = wideMidpoints(p012, p123);
+    first[0] = p[0], first[1] = p01, first[2] = p012, first[3] = split;
+    second[0] = split, second[1] = p123, second[2] = p23, second[3] = p[3];
+    return split;
+}
+
+POLYIN_WIDE __m256 wideSplit(const __m256 (&p)[3], __m256 (&first)[3],
+                             __m256 (&second)[3]) noexcept {
+    const __m256 p01 = wideMidpoints(p[0], p[1]), p12 = wideMidpoints(p[1], p[2]);
+    const __m256 split = wideMidpoints(p01, p12);
+    first[0] = p[0], first[1] = p01, first[2] = split;
+    second[0] = split, second[1] = p12, second[2] = p[2];
+    return split;
+}
+
+// distancesSquared in eight lanes.
+POLYIN_WIDE __m256 wideDistancesSquared(__m256 px, __m256 py, __m256 ax, __m256 ay, __m256 bx,
+                                        __m256 by) noexcept {
+    const __m256 zero = _mm256_setzero_ps(), one = _mm256_set1_ps(1.0f);
+    const __m256 ex = _mm256_sub_ps(bx, ax), ey = _mm256_sub_ps(by, ay);
+    const __m256 dx = _mm256_sub_ps(px, ax), dy = _mm256_sub_ps(py, ay);
+    const __m256 lengthSquared = _mm256_add_ps(_mm256_mul_ps(ex, ex), _mm256_mul_ps(ey, ey));
+    __m256 t = _mm256_add_ps(_mm256_mul_ps(ex, dx), _mm256_mul_ps(ey, dy));
+    const __m256 hasLength = _mm256_cmp_ps(lengthSquared, zero, _CMP_GT_OS);
+    t = _mm256_div_ps(t, _mm256_or_ps(_mm256_and_ps(hasLength, lengthSquared),
+                                      _mm256_andnot_ps(hasLength, one)));
+    t = _mm256_min_ps(one, _mm256_max_ps(zero, t));
+    const __m256 qx = _mm256_sub_ps(_mm256_add_ps(ax, _mm256_mul_ps(t, ex)), px);
+    const __m256 qy = _mm256_sub_ps(_mm256_add_ps(ay, _mm256_mul_ps(t, ey)), py);
+    return _mm256_add_ps(_mm256_mul_ps(qx, qx), _mm256_mul_ps(qy, qy));
+}
+
+POLYIN_WIDE __m256 joined(__m128 low, __m128 high) noexcept {
+    return _mm256_insertf128_ps(_mm256_castps128_ps256(low), high, 1);
+}
+
+template <int order>
+POLYIN_WIDE WidePieces<order> joinedPieces(const Pieces<order>& low,
+                                           const Pieces<order>& high) noexcept {
+    WidePieces<order> wide;
+    for (int k = 0; k <= order; ++k) {
+        wide.x[k] = joined(low.x[k], high.x[k]);
+        wide.y[k] = joined(low.y[k], high.y[k]);
+    }
+    return wide;
+}
+
+// Lanes 0 to 3 of eight pieces, or lanes 4 to 7.
+template <int order>
+POLYIN_WIDE Pieces<order> halfOf(const WidePieces<order>& wide, bool high) noexcept {
+    Pieces<order> half;
+    for (int k = 0; k <= order; ++k) {
+        half.x[k] = high ? _mm256_extractf128_ps(wide.x[k], 1) : _mm256_castps256_ps128(wide.x[k]);
+        half.y[k] = high ? _mm256_extractf128_ps(wide.y[k], 1) : _mm256_castps256_ps128(wide.y[k]);
+    }
+    return half;
+}
+
+// testColumn for eight pieces, whose halves of four lie in two columns.
+template <int order>
+POLYIN_WIDE __m256 testWideColumn(Window<order>& w, int lowColumn, int highColumn,
+                                  const WidePieces<order>& p, WideHalves<order>& halves,
+                                  __m256 reached, __m256 toleranceSquared) noexcept {
+    const __m256 splitX = wideSplit(p.x, halves.first.x, halves.second.x);
+    const __m256 splitY = wideSplit(p.y, halves.first.y, halves.second.y);
+    const __m256 flat = _mm256_cmp_ps(
+        wideDistancesSquared(splitX, splitY, p.x[0], p.y[0], p.x[order], p.y[order]),
+        toleranceSquared, _CMP_LT_OS);
+    storeColumn(w, lowColumn, _mm256_castps256_ps128(splitX), _mm256_castps256_ps128(splitY));
+    storeColumn(w, highColumn, _mm256_extractf128_ps(splitX, 1),
+                _mm256_extractf128_ps(splitY, 1));
+    const auto lanes = static_cast<unsigned>(_mm256_movemask_ps(_mm256_and_ps(reached, flat)));
+    w.accepted |= laneBits(lanes & 15u, lowColumn) | laneBits(lanes >> 4, highColumn);
+    return _mm256_andnot_ps(flat, reached);
+}
+
+// The bottom row's pieces that go deeper: their keys, and the pieces kept for them.
+template <int order>
+POLYIN_WIDE void keepDeeper(Window<order>& w, const WidePieces<order>& p, __m256 failed,
+                            int lowIndex, int highIndex, int lowColumn, int highColumn) noexcept {
+    const auto lanes = static_cast<unsigned>(_mm256_movemask_ps(failed));
+    if (lanes == 0u) return;
+    if ((lanes & 15u) != 0u) w.bottom[lowIndex] = halfOf(p, false);
+    if ((lanes >> 4) != 0u) w.bottom[highIndex] = halfOf(p, true);
+    w.deeper |= laneBits(lanes & 15u, lowColumn) | laneBits(lanes >> 4, highColumn);
+}
+
+POLYIN_WIDE __m256 wideWithinLimit(__m256 reached, int depth) noexcept {
+    return depth <= subdivisionDepthLimit ? reached : _mm256_setzero_ps();
+}
+
+// testWindow with the rows below the second level in eight lanes; the same keys and points.
+template <int order>
+[[gnu::target("avx")]] void testWideWindow(Window<order>& w, const Pieces<order>& top, int depth,
+                                           __m128 toleranceSquared) noexcept {
+    w.accepted = 0u;
+    w.deeper = 0u;
+    const __m128 both = _mm_castsi128_ps(_mm_setr_epi32(-1, 0, -1, 0));
+    Halves<order> h0;
+    __m128 reached =
+        testColumn(w, topColumn<order>, top, h0, withinLimit(both, depth), toleranceSquared);
+    if (_mm_movemask_ps(reached) == 0) return;
+    Pieces<order> second;
+    for (int k = 0; k <= order; ++k) {
+        second.x[k] = _mm_unpacklo_ps(h0.first.x[k], h0.second.x[k]);
+        second.y[k] = _mm_unpacklo_ps(h0.first.y[k], h0.second.y[k]);
+    }
+    reached = _mm_shuffle_ps(reached, reached, _MM_SHUFFLE(2, 2, 0, 0));
+    // the second level: one piece per subtree, in the middle column of its subtree
+    constexpr int height = windowLevels<order> - 1;
+    Halves<order> h1;
+    const __m128 failed = testColumn(w, (1 << (height - 1)) - 1, second, h1,
+                                     withinLimit(reached, depth + 1), toleranceSquared);
+    if (_mm_movemask_ps(failed) == 0) return;
+    const __m256 wideTolerance = joined(toleranceSquared, toleranceSquared);
+    const WidePieces<order> third = joinedPieces(h1.first, h1.second);
+    const __m256 reachedThird = wideWithinLimit(joined(failed, failed), depth + 2);
+    WideHalves<order> h2;
+    if constexpr (order == 3) {
+        // cubics: the third level in columns 1 and 5, the fourth in 0 and 4, then 2 and 6
+        const __m256 failedThird =
+            testWideColumn(w, 1, 5, third, h2, reachedThird, wideTolerance);
+        if (_mm256_movemask_ps(failedThird) == 0) return;
+        const __m256 reachedFourth = wideWithinLimit(failedThird, depth + 3);
+        WideHalves<order> unused;
+        const __m256 failedFirst =
+            testWideColumn(w, 0, 4, h2.first, unused, reachedFourth, wideTolerance);
+        const __m256 failedSecond =
+            testWideColumn(w, 2, 6, h2.second, unused, reachedFourth, wideTolerance);
+        if (depth + 3 < subdivisionDepthLimit) {
+            keepDeeper(w, h2.first, failedFirst, 0, 2, 0, 4);
+            keepDeeper(w, h2.second, failedSecond, 1, 3, 2, 6);
+        }
+    } else {
+        // quadratics: the third level is the last, in columns 0 and 2
+        const __m256 failedThird =
+            testWideColumn(w, 0, 2, third, h2, reachedThird, wideTolerance);
+        if (depth + 2 < subdivisionDepthLimit) keepDeeper(w, third, failedThird, 0, 1, 0, 2);
+    }
+}
+
+#undef POLYIN_WIDE
+
+bool wideWindowAllowed = true;  // only ever cleared by tests
+
+bool usesWideWindow() noexcept { return wideWindowAllowed && __builtin_cpu_supports("avx"); }
+
 // Appends the window's points in curve order, subdividing the deeper pieces in their turn.
 template <int order>
 void runWindow(ParserState& state, const Pieces<order>& top, int depth,
                __m128 toleranceSquared) noexcept {
     Window<order> w;
-    testWindow(w, top, depth, toleranceSquared);
+    if (usesWideWindow()) testWideWindow(w, top, depth, toleranceSquared);
+    else testWindow(w, top, depth, toleranceSquared);
     // With nothing below the window and room for one more point than it can give, every
     // point of the window is written and only the accepted ones are kept, without branches.
     if (w.deeper == 0u && state.pointCapacity - state.pointCount > mostWindowPoints<order>) {
@@ -411,3 +599,7 @@ float segmentDistanceSquared(float px, float py, float ax, float ay, float bx,
     return _mm_cvtss_f32(distancesSquared(_mm_set_ss(px), _mm_set_ss(py), _mm_set_ss(ax),
                                           _mm_set_ss(ay), _mm_set_ss(bx), _mm_set_ss(by)));
 }
+
+void allowWideWindow(bool allowed) noexcept { wideWindowAllowed = allowed; }
+
+bool hasWideWindow() noexcept { return __builtin_cpu_supports("avx"); }

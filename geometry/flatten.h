@@ -33,3 +33,8 @@ void subdivideQuadratic(ParserState& state, float x0, float y0, float x1, float 
 // Squared distance from P to the segment from A to B.
 float segmentDistanceSquared(float px, float py, float ax, float ay, float bx,
                              float by) noexcept;
+
+// Whether this processor can test eight pieces at once (AVX); the points are the same either
+// way. Test hook: allowWideWindow(false) keeps every test to four pieces.
+bool hasWideWindow() noexcept;
+void allowWideWindow(bool allowed) noexcept;

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
@@ -177,6 +179,23 @@ std::vector<float> statePoints(const ParserState& state) {
     return std::vector<float>(state.points, state.points + 2 * state.pointCount);
 }
 
+// Equal bit for bit, infinities and NaNs included.
+bool sameBits(const std::vector<float>& a, const std::vector<float>& b) {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
+}
+
+// Runs check with pieces tested four at a time, then eight at a time where the processor can.
+template <typename Check>
+void forEachWindowWidth(Check check) {
+    for (bool wide : {false, true}) {
+        if (wide && !hasWideWindow()) continue;
+        SCOPED_TRACE(wide ? "eight lanes" : "four lanes");
+        allowWideWindow(wide);
+        check();
+    }
+    allowWideWindow(true);
+}
+
 }  // namespace
 
 TEST(SubdivideCurve, MatchesThePlainRecursionAtEveryDepth) {
@@ -188,27 +207,62 @@ TEST(SubdivideCurve, MatchesThePlainRecursionAtEveryDepth) {
         {1, 1, 1, 1, 1, 1, 1, 1},         {0, 0, 60, 40, -60, 40, 0, 0},
     };
     const float tolerances[] = {1.0f, 0.1f, 0.003f, 0.0f};
-    for (const auto& curve : curves) {
-        for (float tolerance : tolerances) {
-            for (int depth = 0; depth <= subdivisionDepthLimit + 1; ++depth) {
-                SCOPED_TRACE(testing::Message() << curve[2] << "," << curve[3] << " at "
-                                                << tolerance << " from depth " << depth);
-                std::vector<float> cubic, quadratic;
-                referenceCubic(cubic, tolerance, curve, depth);
-                const float quadraticCurve[] = {curve[0], curve[1], curve[2],
-                                                curve[3], curve[6], curve[7]};
-                referenceQuadratic(quadratic, tolerance, quadraticCurve, depth);
-                StatePtr state = newState(tolerance);
-                subdivideCubic(*state, curve[0], curve[1], curve[2], curve[3], curve[4],
-                               curve[5], curve[6], curve[7], depth);
-                EXPECT_EQ(statePoints(*state), cubic);
-                state->pointCount = 0;
-                subdivideQuadratic(*state, curve[0], curve[1], curve[2], curve[3], curve[6],
-                                   curve[7], depth);
-                EXPECT_EQ(statePoints(*state), quadratic);
+    forEachWindowWidth([&] {
+        for (const auto& curve : curves) {
+            for (float tolerance : tolerances) {
+                for (int depth = 0; depth <= subdivisionDepthLimit + 1; ++depth) {
+                    SCOPED_TRACE(testing::Message() << curve[2] << "," << curve[3] << " at "
+                                                    << tolerance << " from depth " << depth);
+                    std::vector<float> cubic, quadratic;
+                    referenceCubic(cubic, tolerance, curve, depth);
+                    const float quadraticCurve[] = {curve[0], curve[1], curve[2],
+                                                    curve[3], curve[6], curve[7]};
+                    referenceQuadratic(quadratic, tolerance, quadraticCurve, depth);
+                    StatePtr state = newState(tolerance);
+                    subdivideCubic(*state, curve[0], curve[1], curve[2], curve[3], curve[4],
+                                   curve[5], curve[6], curve[7], depth);
+                    EXPECT_EQ(statePoints(*state), cubic);
+                    state->pointCount = 0;
+                    subdivideQuadratic(*state, curve[0], curve[1], curve[2], curve[3], curve[6],
+                                       curve[7], depth);
+                    EXPECT_EQ(statePoints(*state), quadratic);
+                }
             }
         }
-    }
+    });
+}
+
+TEST(SubdivideCurve, MatchesThePlainRecursionOnRandomCurves) {
+    // Scales from tiny to huge, so that pieces of one window part at every level, some chords
+    // vanish in float and some sums overflow.
+    const float scales[] = {1e-3f, 1.0f, 37.0f, 1500.0f, 1e6f, 1e37f};
+    const float tolerances[] = {0.5f, 0.1f, 0.001f};
+    std::uint32_t seed = 12345u;
+    const auto next = [&seed] {
+        seed = seed * 1664525u + 1013904223u;
+        return static_cast<float>(seed >> 8) / 16777216.0f - 0.5f;  // [-0.5, 0.5)
+    };
+    forEachWindowWidth([&] {
+        for (int i = 0; i < 600; ++i) {
+            const float scale = scales[i % 6], tolerance = tolerances[i % 3];
+            float curve[8];
+            for (float& c : curve) c = next() * scale;
+            SCOPED_TRACE(testing::Message() << "curve " << i);
+            std::vector<float> cubic, quadratic;
+            referenceCubic(cubic, tolerance, curve, 0);
+            const float quadraticCurve[] = {curve[0], curve[1], curve[2],
+                                            curve[3], curve[6], curve[7]};
+            referenceQuadratic(quadratic, tolerance, quadraticCurve, 0);
+            StatePtr state = newState(tolerance);
+            subdivideCubic(*state, curve[0], curve[1], curve[2], curve[3], curve[4], curve[5],
+                           curve[6], curve[7], 0);
+            EXPECT_TRUE(sameBits(statePoints(*state), cubic));
+            state->pointCount = 0;
+            subdivideQuadratic(*state, curve[0], curve[1], curve[2], curve[3], curve[6],
+                               curve[7], 0);
+            EXPECT_TRUE(sameBits(statePoints(*state), quadratic));
+        }
+    });
 }
 
 TEST(SubdivideCurve, WritesNoPointPastTheBufferWhenNearlyFull) {
