@@ -181,7 +181,8 @@ std::vector<float> statePoints(const ParserState& state) {
 
 // Equal bit for bit, infinities and NaNs included.
 bool sameBits(const std::vector<float>& a, const std::vector<float>& b) {
-    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
+    return a.size() == b.size() &&
+           (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0);
 }
 
 // Runs check with pieces tested four at a time, then eight at a time where the processor can.
