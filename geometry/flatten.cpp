@@ -6,8 +6,9 @@
 #include <cstdint>
 #include <cstring>
 
-// The subdivision tests four pieces at once, one per SSE2 lane. Each lane performs exactly the
-// float operations of one scalar test, in the same order, so every point keeps its bits.
+// The subdivision tests four pieces at once, one per SSE2 lane, and the lower rows of its window
+// eight at once where the processor has AVX. Each lane performs exactly the float operations of
+// one scalar test, in the same order, so every point keeps its bits on every processor.
 
 namespace {
 
@@ -356,6 +357,7 @@ POLYIN_WIDE __m256 wideMidpoints(__m256 u, __m256 w) noexcept {
     return _mm256_mul_ps(_mm256_add_ps(u, w), _mm256_set1_ps(midpointFactor));
 }
 
+// splitCoordinate in eight lanes, for cubics and for quadratics.
 POLYIN_WIDE __m256 wideSplit(const __m256 (&p)[4], __m256 (&first)[4],
                              __m256 (&second)[4]) noexcept {
     const __m256 p01 = wideMidpoints(p[0], p[1]), p12 = wideMidpoints(p[1], p[2]);
