@@ -81,37 +81,38 @@ struct Pieces {
     __m128 x[order + 1], y[order + 1];
 };
 
-[[gnu::always_inline]] inline __m128 midpoints(__m128 u, __m128 w) noexcept {
-    return _mm_mul_ps(_mm_add_ps(u, w), _mm_set1_ps(midpointFactor));
-}
-
 // The two halves of four pieces, each lane split at parameter 0.5.
 template <int order>
 struct Halves {
     Pieces<order> first, second;
 };
 
-// Splits one coordinate of four cubics by repeated midpoints: P01, P12, P23, then P012, P123,
-// then the split point P0123, which it returns.
-[[gnu::always_inline]] inline __m128 splitCoordinate(const __m128 (&p)[4], __m128 (&first)[4],
-                                                     __m128 (&second)[4]) noexcept {
-    const __m128 p01 = midpoints(p[0], p[1]), p12 = midpoints(p[1], p[2]);
-    const __m128 p23 = midpoints(p[2], p[3]);
-    const __m128 p012 = midpoints(p01, p12), p123 = midpoints(p12, p23);
-    const __m128 split = midpoints(p012, p123);
-    first[0] = p[0], first[1] = p01, first[2] = p012, first[3] = split;
-    second[0] = split, second[1] = p123, second[2] = p23, second[3] = p[3];
-    return split;
+// Splits one coordinate of four (or eight) cubics by repeated midpoints (u + w) * 0.5: P01, P12,
+// P23, then P012, P123, then the split point P0123, which ends the first half and starts the
+// second. The vector type's own operators serve both widths; the operands are passed by
+// reference, so that the eight-lane form needs AVX only where it is inlined.
+template <typename Vector>
+[[gnu::always_inline]] inline void splitCoordinate(const Vector (&p)[4], Vector (&first)[4],
+                                                   Vector (&second)[4]) noexcept {
+    first[0] = p[0];
+    second[3] = p[3];
+    first[1] = (p[0] + p[1]) * midpointFactor;
+    const Vector p12 = (p[1] + p[2]) * midpointFactor;
+    second[2] = (p[2] + p[3]) * midpointFactor;
+    first[2] = (first[1] + p12) * midpointFactor;
+    second[1] = (p12 + second[2]) * midpointFactor;
+    first[3] = second[0] = (first[2] + second[1]) * midpointFactor;
 }
 
 // Likewise for quadratics: P01, P12, then the split point P012.
-[[gnu::always_inline]] inline __m128 splitCoordinate(const __m128 (&p)[3], __m128 (&first)[3],
-                                                     __m128 (&second)[3]) noexcept {
-    const __m128 p01 = midpoints(p[0], p[1]), p12 = midpoints(p[1], p[2]);
-    const __m128 split = midpoints(p01, p12);
-    first[0] = p[0], first[1] = p01, first[2] = split;
-    second[0] = split, second[1] = p12, second[2] = p[2];
-    return split;
+template <typename Vector>
+[[gnu::always_inline]] inline void splitCoordinate(const Vector (&p)[3], Vector (&first)[3],
+                                                   Vector (&second)[3]) noexcept {
+    first[0] = p[0];
+    second[2] = p[2];
+    first[1] = (p[0] + p[1]) * midpointFactor;
+    second[1] = (p[1] + p[2]) * midpointFactor;
+    first[2] = second[0] = (first[1] + second[1]) * midpointFactor;
 }
 
 // segmentDistanceSquared in every lane.
@@ -147,8 +148,10 @@ template <int order>
 [[gnu::always_inline]] inline __m128 testPieces(const Pieces<order>& p, Halves<order>& halves,
                                                 __m128& splitX, __m128& splitY,
                                                 __m128 toleranceSquared) noexcept {
-    splitX = splitCoordinate(p.x, halves.first.x, halves.second.x);
-    splitY = splitCoordinate(p.y, halves.first.y, halves.second.y);
+    splitCoordinate(p.x, halves.first.x, halves.second.x);
+    splitCoordinate(p.y, halves.first.y, halves.second.y);
+    splitX = halves.first.x[order];
+    splitY = halves.first.y[order];
     return flatLanes(p, splitX, splitY, toleranceSquared);
 }
 
@@ -180,7 +183,8 @@ template <int order>
 void subdividePair(ParserState& state, const Pair<order>& pair, int depth,
                    __m128 toleranceSquared) noexcept {
     Pair<order> first, second;
-    const __m128 split = splitCoordinate(pair.p, first.p, second.p);
+    splitCoordinate(pair.p, first.p, second.p);
+    const __m128 split = first.p[order];
     // x of both pieces, then y, for the lane-wise measure
     const auto xs = [](__m128 v) { return _mm_shuffle_ps(v, v, _MM_SHUFFLE(2, 0, 2, 0)); };
     const auto ys = [](__m128 v) { return _mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 1, 3, 1)); };
@@ -315,26 +319,38 @@ template <int order, int row>
     }
 }
 
-// Tests every piece of the window below the failed piece whose halves are in top, the first
-// half in lane 0, the second in lanes 1 to 3; the halves lie at depth.
+// Tests the first level of a window, the failed piece's halves in top (the first half in lane
+// 0, the second in lanes 1 to 3, at depth). Gives the second level and the lanes of it that are
+// reached; false when none is.
 template <int order>
-void testWindow(Window<order>& w, const Pieces<order>& top, int depth,
-                __m128 toleranceSquared) noexcept {
+[[gnu::always_inline]] inline bool testFirstLevel(Window<order>& w, const Pieces<order>& top,
+                                                  int depth, __m128 toleranceSquared,
+                                                  Pieces<order>& second,
+                                                  __m128& reached) noexcept {
     w.accepted = 0u;
     w.deeper = 0u;
     const __m128 both = _mm_castsi128_ps(_mm_setr_epi32(-1, 0, -1, 0));
     Halves<order> h0;
-    __m128 reached =
+    reached =
         testColumn(w, topColumn<order>, top, h0, withinLimit(both, depth), toleranceSquared);
-    // Second level: the halves of lane 0 in lanes 0 and 1, of lane 2 in lanes 2 and 3.
-    Pieces<order> second;
+    if (_mm_movemask_ps(reached) == 0) return false;
+    // the halves of lane 0 in lanes 0 and 1, of lane 2 in lanes 2 and 3
     for (int k = 0; k <= order; ++k) {
         second.x[k] = _mm_unpacklo_ps(h0.first.x[k], h0.second.x[k]);
         second.y[k] = _mm_unpacklo_ps(h0.first.y[k], h0.second.y[k]);
     }
-    if (_mm_movemask_ps(reached) == 0) return;
     reached = _mm_shuffle_ps(reached, reached, _MM_SHUFFLE(2, 2, 0, 0));
-    testSubtree<order, 0>(w, second, 0, reached, depth + 1, toleranceSquared);
+    return true;
+}
+
+// Tests every piece of the window below the failed piece whose halves are in top.
+template <int order>
+void testWindow(Window<order>& w, const Pieces<order>& top, int depth,
+                __m128 toleranceSquared) noexcept {
+    Pieces<order> second;
+    __m128 reached;
+    if (testFirstLevel(w, top, depth, toleranceSquared, second, reached))
+        testSubtree<order, 0>(w, second, 0, reached, depth + 1, toleranceSquared);
 }
 
 // Where AVX is at hand, the rows below the second level are tested eight pieces at once: each
@@ -353,32 +369,8 @@ struct WideHalves {
 
 #define POLYIN_WIDE [[gnu::target("avx"), gnu::always_inline]] inline
 
-POLYIN_WIDE __m256 wideMidpoints(__m256 u, __m256 w) noexcept {
-    return _mm256_mul_ps(_mm256_add_ps(u, w), _mm256_set1_ps(midpointFactor));
-}
-
-// splitCoordinate in eight lanes, for cubics and for quadratics.
-POLYIN_WIDE __m256 wideSplit(const __m256 (&p)[4], __m256 (&first)[4],
-                             __m256 (&second)[4]) noexcept {
-    const __m256 p01 = wideMidpoints(p[0], p[1]), p12 = wideMidpoints(p[1], p[2]);
-    const __m256 p23 = wideMidpoints(p[2], p[3]);
-    const __m256 p012 = wideMidpoints(p01, p12), p123 = wideMidpoints(p12, p23);
-    const __m256 split = wideMidpoints(p012, p123);
-    first[0] = p[0], first[1] = p01, first[2] = p012, first[3] = split;
-    second[0] = split, second[1] = p123, second[2] = p23, second[3] = p[3];
-    return split;
-}
-
-POLYIN_WIDE __m256 wideSplit(const __m256 (&p)[3], __m256 (&first)[3],
-                             __m256 (&second)[3]) noexcept {
-    const __m256 p01 = wideMidpoints(p[0], p[1]), p12 = wideMidpoints(p[1], p[2]);
-    const __m256 split = wideMidpoints(p01, p12);
-    first[0] = p[0], first[1] = p01, first[2] = split;
-    second[0] = split, second[1] = p12, second[2] = p[2];
-    return split;
-}
-
-// distancesSquared in eight lanes.
+// distancesSquared in eight lanes (min and max as instructions, which generic operators
+// would turn into compares and blends).
 POLYIN_WIDE __m256 wideDistancesSquared(__m256 px, __m256 py, __m256 ax, __m256 ay, __m256 bx,
                                         __m256 by) noexcept {
     const __m256 zero = _mm256_setzero_ps(), one = _mm256_set1_ps(1.0f);
@@ -426,8 +418,9 @@ template <int order>
 POLYIN_WIDE __m256 testWideColumn(Window<order>& w, int lowColumn, int highColumn,
                                   const WidePieces<order>& p, WideHalves<order>& halves,
                                   __m256 reached, __m256 toleranceSquared) noexcept {
-    const __m256 splitX = wideSplit(p.x, halves.first.x, halves.second.x);
-    const __m256 splitY = wideSplit(p.y, halves.first.y, halves.second.y);
+    splitCoordinate(p.x, halves.first.x, halves.second.x);
+    splitCoordinate(p.y, halves.first.y, halves.second.y);
+    const __m256 splitX = halves.first.x[order], splitY = halves.first.y[order];
     const __m256 flat = _mm256_cmp_ps(
         wideDistancesSquared(splitX, splitY, p.x[0], p.y[0], p.x[order], p.y[order]),
         toleranceSquared, _CMP_LT_OS);
@@ -458,19 +451,9 @@ POLYIN_WIDE __m256 wideWithinLimit(__m256 reached, int depth) noexcept {
 template <int order>
 [[gnu::target("avx")]] void testWideWindow(Window<order>& w, const Pieces<order>& top, int depth,
                                            __m128 toleranceSquared) noexcept {
-    w.accepted = 0u;
-    w.deeper = 0u;
-    const __m128 both = _mm_castsi128_ps(_mm_setr_epi32(-1, 0, -1, 0));
-    Halves<order> h0;
-    __m128 reached =
-        testColumn(w, topColumn<order>, top, h0, withinLimit(both, depth), toleranceSquared);
-    if (_mm_movemask_ps(reached) == 0) return;
     Pieces<order> second;
-    for (int k = 0; k <= order; ++k) {
-        second.x[k] = _mm_unpacklo_ps(h0.first.x[k], h0.second.x[k]);
-        second.y[k] = _mm_unpacklo_ps(h0.first.y[k], h0.second.y[k]);
-    }
-    reached = _mm_shuffle_ps(reached, reached, _MM_SHUFFLE(2, 2, 0, 0));
+    __m128 reached;
+    if (!testFirstLevel(w, top, depth, toleranceSquared, second, reached)) return;
     // the second level: one piece per subtree, in the middle column of its subtree
     constexpr int height = windowLevels<order> - 1;
     Halves<order> h1;
@@ -552,8 +535,9 @@ void subdividePiece(ParserState& state, const Pieces<order>& piece, int depth) n
     if (depth > subdivisionDepthLimit) return;
     const __m128 toleranceSquared = _mm_set1_ps(state.tolerance * state.tolerance);
     Halves<order> halves;
-    const __m128 splitX = splitCoordinate(piece.x, halves.first.x, halves.second.x);
-    const __m128 splitY = splitCoordinate(piece.y, halves.first.y, halves.second.y);
+    splitCoordinate(piece.x, halves.first.x, halves.second.x);
+    splitCoordinate(piece.y, halves.first.y, halves.second.y);
+    const __m128 splitX = halves.first.x[order], splitY = halves.first.y[order];
     // Depth 0 never accepts, so its measure is left out.
     if (depth > 0 &&
         (_mm_movemask_ps(flatLanes(piece, splitX, splitY, toleranceSquared)) & 1) != 0) {
