@@ -8,6 +8,7 @@
 #include <set>
 #include <sys/stat.h>
 
+#include "host/obj_writer.h"
 #include "host/report.h"
 
 std::string baseName(const std::string& path) {
@@ -30,12 +31,14 @@ std::string outputStemFor(const std::string& input, const std::string& outputDir
 BatchTotals runBatch(const std::vector<std::string>& inputs, const std::string& outputDir,
                      const FileImporter& importOne, std::ostream& out) {
     BatchTotals totals;
+    // keyed by the material library's name, which writes blanks as '_': "a b" and "a_b"
+    // would otherwise share one
     std::set<std::string> usedStems;
     const std::string count = std::to_string(inputs.size());
     for (std::size_t i = 0; i < inputs.size(); ++i) {
         const std::string& input = inputs[i];
         std::string stem = outputStemFor(input, outputDir);
-        for (int n = 2; !usedStems.insert(stem).second; ++n)
+        for (int n = 2; !usedStems.insert(standin::materialLibraryPath(stem + ".obj")).second; ++n)
             stem = outputStemFor(input, outputDir) + "-" + std::to_string(n);
         FileOutcome outcome = importOne(input, stem);
         totals.files += 1;

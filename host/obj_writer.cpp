@@ -2,8 +2,11 @@
 // material per host surface.
 #include "host/obj_writer.h"
 
+#include <array>
+#include <cctype>
 #include <charconv>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -36,11 +39,8 @@ std::string baseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string mtlPathFor(const std::string& objPath) {
-    std::size_t slash = objPath.find_last_of('/');
-    std::size_t dot = objPath.find_last_of('.');
-    bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
-    return (hasExtension ? objPath.substr(0, dot) : objPath) + ".mtl";
+bool isFinitePoint(const std::array<double, 3>& p) {
+    return std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]);
 }
 
 // Unique material names, one per surface, in surface order.
@@ -126,6 +126,18 @@ private:
 
 }  // namespace
 
+std::string materialLibraryPath(const std::string& objPath) {
+    std::size_t slash = objPath.find_last_of('/');
+    std::size_t stemAt = slash == std::string::npos ? 0 : slash + 1;
+    std::size_t dot = objPath.find_last_of('.');
+    bool hasExtension = dot != std::string::npos && dot >= stemAt;
+    std::string stem = objPath.substr(stemAt, (hasExtension ? dot : objPath.size()) - stemAt);
+    for (char& c : stem)
+        if (std::isspace(static_cast<unsigned char>(c))) c = '_';
+    std::string path = objPath.substr(0, stemAt) + stem + ".mtl";
+    return path == objPath ? objPath + ".mtl" : path;
+}
+
 std::string materialName(const std::string& surfaceName) {
     std::string name;
     for (unsigned char c : surfaceName) {
@@ -137,7 +149,7 @@ std::string materialName(const std::string& surfaceName) {
 }
 
 bool writeObj(const HostScene& scene, const std::string& objPath, std::string& error) {
-    std::string mtlPath = mtlPathFor(objPath);
+    std::string mtlPath = materialLibraryPath(objPath);
     std::vector<std::string> names = materialNames(scene);
     if (!writeMtl(scene, names, mtlPath, error)) return false;
     std::map<std::string, std::string> materialOf;  // first surface bearing a name wins
@@ -153,7 +165,13 @@ bool writeObj(const HostScene& scene, const std::string& objPath, std::string& e
                  baseName(mtlPath).c_str());
     {
         ObjText text(file.handle);
+        // A point at infinity or NaN keeps its place in the numbering as the origin, and
+        // the polygons through it are left out: OBJ readers reject "inf" and "nan".
         for (const auto& p : scene.points) {
+            if (!isFinitePoint(p)) {
+                text.put("v 0 0 0\n");
+                continue;
+            }
             text.put("v ", 2);
             text.putCoordinate(p[0]);
             text.put(" ", 1);
@@ -166,8 +184,12 @@ bool writeObj(const HostScene& scene, const std::string& objPath, std::string& e
         for (const HostPolygon& polygon : scene.polygons) {
             std::size_t n = polygon.points.size();
             bool known = n > 0;
-            for (long index : polygon.points) known = known && index >= 0;
-            if (!known) continue;  // a vertex the host never created has no OBJ index
+            for (long index : polygon.points)
+                known = known && index >= 0 &&
+                        static_cast<std::size_t>(index) < scene.points.size() &&
+                        isFinitePoint(scene.points[static_cast<std::size_t>(index)]);
+            // a vertex the host never created has no OBJ index; one at no finite place, no face
+            if (!known) continue;
             auto material = materialOf.find(polygon.surfaceName);
             if (material != materialOf.end() && material->second != current) {
                 current = material->second;

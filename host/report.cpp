@@ -248,6 +248,7 @@ private:
     std::vector<std::size_t> newlines;
     StatePtr reader;
     std::vector<OpenElement> open;
+    std::unordered_map<std::string, std::size_t> openCount;  // open elements of each name
     int openPathLine = 0;
     bool rootSeen = false;
     PreflightReport report;
@@ -332,6 +333,7 @@ private:
         for (const char* helper : helperContainers)
             if (element == helper) entry.helper = helper;
         open.push_back(std::move(entry));
+        ++openCount[element];
     }
 
     // Notes what the reader will pass over, hands the tag to the reader, and looks at what it drew.
@@ -363,13 +365,13 @@ private:
     void onEnd(const char* name) {
         onElementEnd(reader.get(), name);
         if (!reader->inPath) openPathLine = 0;
-        const std::string element(name);
-        for (std::size_t i = open.size(); i-- > 0;) {
-            if (open[i].name == element) {
-                open.resize(i);
-                break;
-            }
-        }
+        // an end tag of no open element leaves the stack as it is, without a walk down it
+        auto count = openCount.find(name);
+        if (count == openCount.end() || count->second == 0) return;
+        std::size_t at = open.size();
+        while (open[--at].name != name) {}
+        for (std::size_t i = at; i < open.size(); ++i) --openCount[open[i].name];
+        open.resize(at);
     }
 
     // The rest of a comment or CDATA section that held a ">" arrives as text.

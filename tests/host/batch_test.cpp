@@ -82,8 +82,10 @@ TEST(Batch, GivesInputsOfTheSameNameTheirOwnOutputs) {
         return outcome;
     };
     std::ostringstream progress;
-    runBatch({"a/x.svg", "b/x.svg", "c/x.svg"}, "out", record, progress);
-    EXPECT_EQ(seen, (std::vector<std::string>{"out/x", "out/x-2", "out/x-3"}));
+    runBatch({"a/x.svg", "b/x.svg", "c/x.svg", "a/y z.svg", "b/y_z.svg",
+              "x.1.svg", "x.2.svg"}, "out", record, progress);
+    EXPECT_EQ(seen, (std::vector<std::string>{"out/x", "out/x-2", "out/x-3", "out/y z", "out/y_z-2",
+                                                "out/x.1", "out/x.2"}));
 }
 
 TEST(ImportToolBatch, ImportsEveryFileAndFailsAtTheEndForABadOne) {

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <limits>
@@ -58,6 +59,44 @@ TEST(WriteObj, ReportsAnUnwritablePath) {
     std::string error;
     EXPECT_FALSE(standin::writeObj({}, notADirectory + "/out.obj", error));
     EXPECT_NE(error.find(notADirectory + "/out.mtl"), std::string::npos) << error;
+}
+
+// The material library sits beside the OBJ under a name the "mtllib" line can carry whole.
+TEST(WriteObj, NamesTheMaterialLibrarySafely) {
+    const struct { const char* obj; const char* mtl; } cases[] = {
+        {"out.obj", "out.mtl"}, {"my logo.obj", "my_logo.mtl"}, {"a\tb", "a_b.mtl"},
+        {"logo.mtl", "logo.mtl.mtl"}, {"v1.2/x", "x.mtl"}};
+    for (const auto& c : cases) {
+        testing_host::TempDir dir;
+        ASSERT_EQ(std::system(("mkdir -p '" + dir.path + "/v1.2'").c_str()), 0);
+        standin::HostScene scene;
+        scene.points = {{0, 0, 0}};
+        scene.polygons = {{"Surface 0", {0}}};
+        scene.surfaces = {{"Surface 0", true, {}}};
+        std::string error;
+        ASSERT_TRUE(standin::writeObj(scene, dir.path + "/" + c.obj, error)) << error;
+        std::string obj = readFile(dir.path + "/" + c.obj);
+        EXPECT_NE(obj.find(std::string("\nmtllib ") + c.mtl + "\n"), std::string::npos) << obj;
+        EXPECT_NE(obj.find("\np 1\n"), std::string::npos) << obj;
+        std::string mtlDir = std::strchr(c.obj, '/') != nullptr ? dir.path + "/v1.2/" : dir.path + "/";
+        EXPECT_NE(readFile(mtlDir + c.mtl).find("newmtl Surface_0"), std::string::npos) << c.obj;
+    }
+}
+
+// OBJ readers reject "inf" and "nan": such a point keeps its index at the origin and the
+// polygons through it are left out.
+TEST(WriteObj, LeavesOutPolygonsThroughPointsAtNoFinitePlace) {
+    const double inf = std::numeric_limits<double>::infinity();
+    standin::HostScene scene;
+    scene.points = {{0, 0, 0}, {inf, 0, 0}, {1, std::nan(""), 0}, {1, 1, 0}};
+    scene.polygons = {{"Surface 0", {0, 1, 3}}, {"Surface 0", {2, 3}}, {"Surface 0", {0, 3}}};
+    scene.surfaces = {{"Surface 0", true, {}}};
+    testing_host::TempDir dir;
+    std::string error;
+    ASSERT_TRUE(standin::writeObj(scene, dir.path + "/out.obj", error)) << error;
+    EXPECT_EQ(readFile(dir.path + "/out.obj"),
+              "# SVG outlines as built in the host\nmtllib out.mtl\n"
+              "v 0 0 0\nv 0 0 0\nv 0 0 0\nv 1 1 0\nusemtl Surface_0\nl 1 4\n");
 }
 
 TEST(MaterialName, KeepsOnlyOneWordCharacters) {

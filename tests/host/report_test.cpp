@@ -52,6 +52,7 @@ TEST(PreflightReport, NamesEachConstructOnItsLine) {
          "circle", 1, 2},
         {"<defs><defs></defs>\n<rect width=\"1\" height=\"1\"/></defs>",
          Construct::DrawnDespiteDefs, "rect", 1, 2},
+        {"<defs></g></z>\n<circle r=\"1\"/></defs>", Construct::DrawableInDefs, "circle", 1, 2},
         {"<svg fill=\"#ff0000\">", Construct::ContainerStyling, "svg fill", 1, 1},
         {"<a style=\"fill:#ff0000\"><rect width=\"1\" height=\"1\"/></a>",
          Construct::ContainerStyling, "a fill", 1, 1},
