@@ -8,7 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -103,15 +105,31 @@ std::string outputPath(const std::string& given, const std::string& stem,
     return given;
 }
 
-// Creates the directories a file will stand in.
-bool makeDirectories(const std::string& filePath) {
+// Creates the directories a file will stand in; false with the reason in error.
+bool makeDirectories(const std::string& filePath, std::string& error) {
     for (std::size_t at = filePath.find('/', 1); at != std::string::npos;
          at = filePath.find('/', at + 1)) {
         std::string directory = filePath.substr(0, at);
-        if (mkdir(directory.c_str(), 0777) != 0 && errno != EEXIST)
-            return fail("cannot create " + directory + ": " + std::strerror(errno));
+        if (mkdir(directory.c_str(), 0777) != 0 && errno != EEXIST) {
+            error = "cannot create " + directory + ": " + std::strerror(errno);
+            return false;
+        }
     }
     return true;
+}
+
+// A path as one spelling of where it leads, to tell outputs apart before any exists.
+std::string normalPath(const std::string& path) {
+    std::error_code ignored;
+    return std::filesystem::absolute(path, ignored).lexically_normal().string();
+}
+
+// Whether two paths lead to one file: the same file where both exist, else the same spelling.
+bool isSameFile(const std::string& a, const std::string& b) {
+    struct stat first {}, second {};
+    if (stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0)
+        return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+    return normalPath(a) == normalPath(b);
 }
 
 // Pictures are asked for only where this build can draw them.
@@ -144,11 +162,13 @@ bool parseOptions(int argc, char** argv, Options& options, int& exitCode) {
     CLI::App app{"Imports SVG files through the plug-in module under a stand-in host and "
                  "writes OBJ + MTL.", "polyin_import"};
     app.add_option("files", options.inputs, "SVG files to import")->type_name("FILE.svg");
+    // an option given twice takes its last value, as in most tools
+    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     app.add_option("-o", options.output,
                    "OUT.obj for one file (the .mtl goes beside it), or a directory DIR/ "
                    "(default " POLYIN_DEFAULT_OUTPUT_DIR "/<name>.obj)")
         ->type_name("OUT");
-    app.add_option("--detail", options.detailText,
+    CLI::Option* detail = app.add_option("--detail", options.detailText,
                    "Bezier Detail, 1..1000 (default 10): curves within 1/N units")
         ->type_name("N");
     app.add_option("--module", options.module,
@@ -163,7 +183,8 @@ bool parseOptions(int argc, char** argv, Options& options, int& exitCode) {
     app.add_option("--compare", options.compare, "the SVG as a renderer shows it beside what arrived")
         ->type_name("OUT.png");
     app.add_option("--svg", options.svg, "the imported polygons as plain SVG")->type_name("OUT.svg");
-    app.add_option("--size", options.sizeText, "long side of the pictures in pixels (default 1024)")
+    CLI::Option* size = app.add_option("--size", options.sizeText,
+                                       "long side of the pictures in pixels (default 1024)")
         ->type_name("N");
     try {
         app.parse(argc, argv);
@@ -177,12 +198,18 @@ bool parseOptions(int argc, char** argv, Options& options, int& exitCode) {
     }
     exitCode = exitUsage;
     if (options.inputs.empty()) return fail("no input file (try --help)");
-    if (!options.detailText.empty() &&
+    if (detail->count() > 0 &&
         !parseWhole(options.detailText, "--detail", minDetail, maxDetail, options.detail))
         return false;
-    if (!options.sizeText.empty() &&
-        !parseWhole(options.sizeText, "--size", minSize, maxSize, options.size))
+    if (size->count() > 0 && !parseWhole(options.sizeText, "--size", minSize, maxSize, options.size))
         return false;
+    // an empty name would otherwise read as the option not given
+    const std::pair<const char*, const std::string*> paths[] = {
+        {"-o", &options.output}, {"--module", &options.module}, {"--preview", &options.preview},
+        {"--compare", &options.compare}, {"--svg", &options.svg}};
+    for (const auto& path : paths)
+        if (app.get_option(path.first)->count() > 0 && path.second->empty())
+            return fail(std::string(path.first) + " needs a file or directory name, not \"\"");
     return checkPictureSupport(options) && checkBatchOutputs(options);
 }
 
@@ -193,6 +220,8 @@ public:
     // Imports one file and writes all that was asked for under stem.
     FileOutcome importOne(const std::string& input, const std::string& stem) {
         FileOutcome outcome;
+        const OutputPaths paths = outputsFor(stem);
+        if (!claimOutputs(input, paths, outcome.error)) return outcome;
         std::string text;
         if (!readDocument(input, text, outcome.error)) return outcome;
         ModuleImport imported;
@@ -200,7 +229,7 @@ public:
             return outcome;
         DrawnScene drawn = sceneFromHost(imported.scene);
         std::vector<std::string> written;
-        if (!writeOutputs(input, stem, imported, drawn, written, outcome.error)) return outcome;
+        if (!writeOutputs(input, paths, imported, drawn, written, outcome.error)) return outcome;
         if (options.dump) std::fputs(standin::dumpScene(imported.scene).c_str(), stdout);
         if (options.report || options.strict) checkDocument(input, text, drawn);
         if (!isBatch() && !options.dump) printSummary(input, imported, written);
@@ -215,45 +244,89 @@ public:
 
 private:
     const Options& options;
+    std::set<std::string> claimed;  // every output of the files before, as normalPath gives it
 
-    // OBJ + MTL (unless only dumping), the SVG and the pictures; the names go to written.
-    bool writeOutputs(const std::string& input, const std::string& stem, const ModuleImport& imported,
-                      const DrawnScene& drawn, std::vector<std::string>& written, std::string& error) {
-        std::string obj = outputPath(options.output, stem, ".obj");
-        if (options.output.empty() && (!options.dump || isBatch())) obj = stem + ".obj";
-        if (!obj.empty()) {
-            if (!makeDirectories(obj) || !standin::writeObj(imported.scene, obj, error)) {
-                if (error.empty()) error = "cannot write " + obj;
+    // Where one file's outputs go; an empty name for each not asked for.
+    struct OutputPaths {
+        std::string obj, mtl, svg, preview, compare;
+    };
+
+    OutputPaths outputsFor(const std::string& stem) const {
+        OutputPaths paths;
+        paths.obj = outputPath(options.output, stem, ".obj");
+        if (options.output.empty() && (!options.dump || isBatch())) paths.obj = stem + ".obj";
+        if (!paths.obj.empty()) paths.mtl = standin::materialLibraryPath(paths.obj);
+        paths.svg = outputPath(options.svg, stem, ".svg");
+#ifdef POLYIN_HAS_PREVIEW
+        paths.preview = outputPath(options.preview, stem, ".png");
+        paths.compare = outputPath(options.compare, stem, "-compare.png");
+#endif
+        return paths;
+    }
+
+    // Refuses outputs that would replace the input, one another or an earlier file's; the
+    // rest are claimed for this file.
+    bool claimOutputs(const std::string& input, const OutputPaths& paths, std::string& error) {
+        std::set<std::string> mine;
+        for (const std::string* path : {&paths.obj, &paths.mtl, &paths.svg, &paths.preview,
+                                        &paths.compare}) {
+            if (path->empty()) continue;
+            if (isSameFile(*path, input)) {
+                error = "will not write " + *path + " over its own input";
                 return false;
             }
-            written.push_back(obj);
+            std::string normal = normalPath(*path);
+            if (claimed.count(normal) > 0) {
+                error = "will not write " + *path + " over an output of an earlier file";
+                return false;
+            }
+            if (!mine.insert(normal).second) {
+                error = "will not write " + *path + " twice: two outputs are named alike";
+                return false;
+            }
         }
-        std::string svg = outputPath(options.svg, stem, ".svg");
-        if (!svg.empty()) {
-            if (!makeDirectories(svg) || !writeSceneSvgFile(svg, drawn, error)) return false;
-            written.push_back(svg);
+        claimed.insert(mine.begin(), mine.end());
+        return true;
+    }
+
+    // OBJ + MTL (unless only dumping), the SVG and the pictures; the names go to written.
+    bool writeOutputs(const std::string& input, const OutputPaths& paths,
+                      const ModuleImport& imported, const DrawnScene& drawn,
+                      std::vector<std::string>& written, std::string& error) {
+        if (!paths.obj.empty()) {
+            if (!makeDirectories(paths.obj, error) ||
+                !standin::writeObj(imported.scene, paths.obj, error))
+                return false;
+            written.push_back(paths.obj);
         }
-        return writePictures(input, stem, drawn, written, error);
+        if (!paths.svg.empty()) {
+            if (!makeDirectories(paths.svg, error) || !writeSceneSvgFile(paths.svg, drawn, error))
+                return false;
+            written.push_back(paths.svg);
+        }
+        return writePictures(input, paths, drawn, written, error);
     }
 
     // The preview and the comparison, where this build can draw them.
-    bool writePictures(const std::string& input, const std::string& stem, const DrawnScene& drawn,
+    bool writePictures(const std::string& input, const OutputPaths& paths, const DrawnScene& drawn,
                        std::vector<std::string>& written, std::string& error) {
 #ifdef POLYIN_HAS_PREVIEW
         const int size = static_cast<int>(options.size);
-        std::string preview = outputPath(options.preview, stem, ".png");
-        if (!preview.empty()) {
-            if (!makeDirectories(preview) || !writePreviewPng(preview, drawn, size, error)) return false;
-            written.push_back(preview);
-        }
-        std::string compare = outputPath(options.compare, stem, "-compare.png");
-        if (!compare.empty()) {
-            if (!makeDirectories(compare) || !writeComparePng(compare, input, drawn, size, error))
+        if (!paths.preview.empty()) {
+            if (!makeDirectories(paths.preview, error) ||
+                !writePreviewPng(paths.preview, drawn, size, error))
                 return false;
-            written.push_back(compare + " (left: the SVG as a renderer shows it, right: the import)");
+            written.push_back(paths.preview);
+        }
+        if (!paths.compare.empty()) {
+            if (!makeDirectories(paths.compare, error) ||
+                !writeComparePng(paths.compare, input, drawn, size, error))
+                return false;
+            written.push_back(paths.compare +
+                              " (left: the SVG as a renderer shows it, right: the import)");
         }
 #else
-        (void)input, (void)stem, (void)drawn, (void)written, (void)error;
+        (void)input, (void)paths, (void)drawn, (void)written, (void)error;
 #endif
         return true;
     }
@@ -322,5 +395,10 @@ int main(int argc, char** argv) {
     Options options;
     int exitCode = 0;
     if (!parseOptions(argc, argv, options, exitCode)) return exitCode;
-    return runTool(options);
+    exitCode = runTool(options);
+    // a dump or report lost on the way out (a full disk) must not pass for one written
+    std::cout.flush();
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0 || !std::cout)
+        return importFailed("cannot write the standard output");
+    return exitCode;
 }

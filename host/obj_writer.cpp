@@ -57,6 +57,15 @@ std::vector<std::string> materialNames(const HostScene& scene) {
     return names;
 }
 
+// A host surface name for the comment line above its material: a line break in it would
+// start a statement of its own.
+std::string commentText(const std::string& text) {
+    std::string line = text;
+    for (char& c : line)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    return line;
+}
+
 bool writeMtl(const HostScene& scene, const std::vector<std::string>& names, const std::string& path,
               std::string& error) {
     File file(path);
@@ -72,7 +81,7 @@ bool writeMtl(const HostScene& scene, const std::vector<std::string>& names, con
                b = color ? (*color)[2] : 1.0;
         double d = transparency ? 1.0 - (*transparency)[0] : 1.0;
         std::fprintf(file.handle, "# host surface \"%s\"\nnewmtl %s\nKd %.6f %.6f %.6f\nd %.6f\n\n",
-                     surface.hasName ? surface.name.c_str() : "", names[i].c_str(), r, g, b, d);
+                     surface.hasName ? commentText(surface.name).c_str() : "", names[i].c_str(), r, g, b, d);
     }
     if (!file.close()) {
         error = "cannot write " + path;

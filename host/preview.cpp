@@ -205,7 +205,8 @@ bool writeComparePng(const std::string& fileName, const std::string& svgFile,
     bool hasDocumentBox = documentBox(handle.get(), document);
     ViewBox box = sceneViewBox(scene);
     if (hasDocumentBox) box = sceneBounds(scene).empty ? document : unite(box, document);
-    CanvasFit fit = fitCanvas(box, longSide);
+    // two panels side by side must stay within the widest image the canvas library makes
+    CanvasFit fit = fitCanvas(box, std::min(longSide, maxComparePanelSide));
     SurfacePtr surface = newCanvas(2 * fit.width + comparePanelGap, fit.height, error);
     if (!surface) return false;
     ContextPtr cr(cairo_create(surface.get()));

@@ -13,6 +13,8 @@ constexpr int defaultPreviewSize = 1024;
 constexpr std::uint32_t previewBackground = 0xFFFFFFFFu;
 // Pixels between the two pictures of a comparison.
 constexpr int comparePanelGap = 16;
+// The long side of each picture of a comparison at most: images are at most 32767 pixels wide.
+constexpr int maxComparePanelSide = (32767 - comparePanelGap) / 2;
 
 // A drawing area in SVG user coordinates (y down).
 struct ViewBox {
@@ -53,7 +55,8 @@ bool writePreviewPng(const std::string& fileName, const DrawnScene& scene, int l
 // True when this build can render the original SVG for a comparison.
 bool canCompare();
 
-// The original as rendered from svgFile on the left, the import on the right, at one scale.
+// The original as rendered from svgFile on the left, the import on the right, at one scale;
+// each at most maxComparePanelSide pixels on its long side.
 bool writeComparePng(const std::string& fileName, const std::string& svgFile,
                      const DrawnScene& scene, int longSide, std::string& error);
 

@@ -331,8 +331,9 @@ std::int32_t StandInHost::run(ActivationEntry activation, std::int32_t version) 
 
 std::unique_ptr<LoadedModule> LoadedModule::load(const std::string& path, std::string& error) {
     std::unique_ptr<LoadedModule> module(new LoadedModule());
-    module->path = path;
-    module->library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // a bare file name is the file here, not a library somewhere on the search path
+    module->path = path.find('/') == std::string::npos ? "./" + path : path;
+    module->library = dlopen(module->path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (module->library == nullptr) {
         const char* reason = dlerror();
         error = "cannot load module " + path + ": " + (reason ? reason : "unknown reason");

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fstream>
 #include <ostream>
+#include <string>
 
 #include "host/number_text.h"
 
@@ -19,6 +20,20 @@ bool isFinitePolygon(const DrawnScene& scene, const DrawnPolygon& polygon) {
         const auto& p = scene.points[index];
         return std::isfinite(p[0]) && std::isfinite(p[1]);
     });
+}
+
+// A host surface name as XML text: markup characters escaped, control characters (which XML
+// cannot carry at all) as '?'.
+std::string xmlText(const std::string& text) {
+    std::string escaped;
+    for (char c : text) {
+        if (c == '&') escaped += "&amp;";
+        else if (c == '<') escaped += "&lt;";
+        else if (c == '>') escaped += "&gt;";
+        else if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n') escaped += '?';
+        else escaped += c;
+    }
+    return escaped;
 }
 
 }  // namespace
@@ -45,7 +60,7 @@ void writeSceneSvg(std::ostream& out, const DrawnScene& scene) {
             const auto& p = scene.points[polygon.points[i]];
             out << (i == 0 ? "M" : " L") << number(p[0]) << ' ' << number(-p[1]);
         }
-        out << " Z\"><title>" << surface.name << "</title></path>\n";
+        out << " Z\"><title>" << xmlText(surface.name) << "</title></path>\n";
     }
     out << "</svg>\n";
 }

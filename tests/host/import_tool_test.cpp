@@ -1,6 +1,7 @@
 // The command-line import: its output, its dump and its errors.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -62,6 +63,13 @@ TEST(ImportTool, ReportsBadUse) {
         {"'" + input + "' --frobnicate", "unknown option"},
         {"'" + input + "' --module '" + input + "'", "cannot load module"},
         {"'" + input + "' -o '" + input + "/x.obj'", "cannot write"},
+        {"'" + input + "' --svg /dev/null/x/o.svg", "cannot create /dev/null"},
+        {"'" + input + "' --detail ''", "--detail takes"},
+        {"'" + input + "' --svg ''", "--svg needs a file or directory name"},
+        // outputs that would replace the input or one another are refused before the import
+        {"'" + input + "' -o '" + input + "'", "over its own input"},
+        {"'" + input + "' --svg '" + dir.path + "/'", "over its own input"},
+        {"'" + input + "' -o '" + dir.path + "/x.obj' --svg '" + dir.path + "/x.mtl'", "twice"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments);
@@ -69,4 +77,43 @@ TEST(ImportTool, ReportsBadUse) {
         EXPECT_NE(run.status, 0);
         EXPECT_NE(run.output.find(c.message), std::string::npos) << run.output;
     }
+    std::ifstream kept(input);
+    std::stringstream text;
+    text << kept.rdbuf();
+    EXPECT_EQ(text.str(), drawing);
+}
+
+TEST(ImportTool, TakesTheLastOfARepeatedOption) {
+    testing_host::TempDir dir;
+    std::string input = dir.write("in.svg", drawing);
+    Outcome run = runTool("'" + input + "' --detail 5 --detail 20 -o '" + dir.path + "/out.obj'");
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("(detail 20)"), std::string::npos) << run.output;
+}
+
+// A dump lost on the way out, as on a full disk, is a failure.
+TEST(ImportTool, FailsWhenItsOutputIsLost) {
+    testing_host::TempDir dir;
+    std::string input = dir.write("in.svg", drawing);
+    for (const char* option : {"--dump", "--report"}) {
+        // standard error to the pipe, standard output to the full device; the runner's own
+        // redirection is commented out
+        Outcome run = runTool(std::string(option) + " '" + input + "' -o '" + dir.path +
+                              "/out.obj' 2>&1 >/dev/full #");
+        EXPECT_EQ(run.status, 1) << option;
+        EXPECT_NE(run.output.find("cannot write the standard output"), std::string::npos) << run.output;
+    }
+}
+
+// A module named without a directory is the file in the current one.
+TEST(ImportTool, LoadsABareModuleNameFromTheCurrentDirectory) {
+    testing_host::TempDir dir;
+    std::string input = dir.write("in.svg", drawing);
+    ASSERT_EQ(symlink(POLYIN_MODULE_PATH, (dir.path + "/module.p").c_str()), 0);
+    char previous[4096];
+    ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
+    ASSERT_EQ(chdir(dir.path.c_str()), 0);
+    Outcome run = runTool("'" + input + "' --module module.p -o out.obj");
+    ASSERT_EQ(chdir(previous), 0);
+    EXPECT_EQ(run.status, 0) << run.output;
 }

@@ -170,6 +170,34 @@ TEST(ImportToolPictures, WritesThePicturesItIsAskedFor) {
         << small.output;
 }
 
+// Surfaces the host already had may bear any name; the SVG stays well-formed.
+TEST(SceneSvg, EscapesSurfaceNames) {
+    DrawnScene scene = sceneOf("<rect fill=\"#ff0000\" width=\"1\" height=\"1\"/>");
+    scene.surfaces.front().name = "R&D <main>\x01\"";
+    std::ostringstream out;
+    writeSceneSvg(out, scene);
+    EXPECT_NE(out.str().find("<title>R&amp;D &lt;main&gt;?\"</title>"), std::string::npos) << out.str();
+}
+
+#ifdef POLYIN_HAS_COMPARE
+// The comparison of a.svg and the preview of a-compare.svg share a name: the second is refused
+// rather than written over the first.
+TEST(ImportToolPictures, KeepsAnEarlierFilesPicture) {
+    testing_host::TempDir dir;
+    const std::string square = testing_host::svg("<rect fill='#ff0000' width='10' height='10'/>");
+    std::string a = dir.write("a.svg", square);
+    std::string b = dir.write("a-compare.svg", square);
+    const std::string out = " '" + dir.path + "/out/'";
+    testing_host::ToolRun run = testing_host::runImportTool(
+        "'" + a + "' '" + b + "' --size 32 -o" + out + " --preview" + out + " --compare" + out);
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_NE(run.output.find("over an output of an earlier file"), std::string::npos) << run.output;
+    PreviewImage image;
+    ASSERT_TRUE(readPng(dir.path + "/out/a-compare.png", image));
+    EXPECT_EQ(image.width, 2 * 32 + comparePanelGap);
+}
+#endif
+
 TEST(SceneSvg, KeepsTheDocumentOrder) {
     DrawnScene scene = sceneOf("<rect fill=\"#ff0000\" width=\"1\" height=\"1\"/>"
                                "<rect fill=\"#0000ff\" width=\"1\" height=\"1\"/>");
