@@ -124,12 +124,14 @@ std::string normalPath(const std::string& path) {
     return std::filesystem::absolute(path, ignored).lexically_normal().string();
 }
 
-// Whether two paths lead to one file: the same file where both exist, else the same spelling.
-bool isSameFile(const std::string& a, const std::string& b) {
-    struct stat first {}, second {};
-    if (stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0)
-        return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
-    return normalPath(a) == normalPath(b);
+// A file that exists, as the device and inode that identify it under any name.
+using FileIdentity = std::pair<dev_t, ino_t>;
+
+bool identify(const std::string& path, FileIdentity& identity) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) return false;
+    identity = {info.st_dev, info.st_ino};
+    return true;
 }
 
 // Pictures are asked for only where this build can draw them.
@@ -215,13 +217,18 @@ bool parseOptions(int argc, char** argv, Options& options, int& exitCode) {
 
 class ImportTool {
 public:
-    explicit ImportTool(const Options& chosen) : options(chosen) {}
+    explicit ImportTool(const Options& chosen) : options(chosen) {
+        for (const std::string& input : options.inputs) {
+            FileIdentity identity;
+            if (identify(input, identity)) inputFiles.insert(identity);
+        }
+    }
 
     // Imports one file and writes all that was asked for under stem.
     FileOutcome importOne(const std::string& input, const std::string& stem) {
         FileOutcome outcome;
         const OutputPaths paths = outputsFor(stem);
-        if (!claimOutputs(input, paths, outcome.error)) return outcome;
+        if (!claimOutputs(paths, outcome.error)) return outcome;
         std::string text;
         if (!readDocument(input, text, outcome.error)) return outcome;
         ModuleImport imported;
@@ -244,7 +251,8 @@ public:
 
 private:
     const Options& options;
-    std::set<std::string> claimed;  // every output of the files before, as normalPath gives it
+    std::set<FileIdentity> inputFiles;  // every input that exists, read now or later
+    std::set<std::string> claimed;      // every output of the files before, as normalPath gives it
 
     // Where one file's outputs go; an empty name for each not asked for.
     struct OutputPaths {
@@ -264,15 +272,16 @@ private:
         return paths;
     }
 
-    // Refuses outputs that would replace the input, one another or an earlier file's; the
+    // Refuses outputs that would replace an input, one another or an earlier file's; the
     // rest are claimed for this file.
-    bool claimOutputs(const std::string& input, const OutputPaths& paths, std::string& error) {
+    bool claimOutputs(const OutputPaths& paths, std::string& error) {
         std::set<std::string> mine;
         for (const std::string* path : {&paths.obj, &paths.mtl, &paths.svg, &paths.preview,
                                         &paths.compare}) {
             if (path->empty()) continue;
-            if (isSameFile(*path, input)) {
-                error = "will not write " + *path + " over its own input";
+            FileIdentity identity;
+            if (identify(*path, identity) && inputFiles.count(identity) > 0) {
+                error = "will not write " + *path + " over an input file";
                 return false;
             }
             std::string normal = normalPath(*path);

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <fstream>
+#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cstdlib>
@@ -103,6 +103,24 @@ TEST(ImportToolBatch, ImportsEveryFileAndFailsAtTheEndForABadOne) {
         << run.output;
     EXPECT_TRUE(std::ifstream(dir.path + "/out/first.obj").good());
     EXPECT_TRUE(std::ifstream(dir.path + "/out/second.mtl").good());
+}
+
+// The first file's SVG would land on the second file before it is read.
+TEST(ImportToolBatch, WritesOverNoInputOfTheBatch) {
+    testing_host::TempDir dir;
+    const std::string drawing = testing_host::svg("<rect fill='#ff0000' width='2' height='1'/>");
+    std::string first = dir.write("in/a.svg", drawing);
+    std::string second = dir.write("out/a.svg", drawing);
+    testing_host::ToolRun run = testing_host::runImportTool(
+        "'" + first + "' '" + second + "' --svg '" + dir.path + "/out/' -o '" + dir.path + "/obj/'");
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_NE(run.output.find("[1/2] a.svg  FAILED: will not write " + second + " over an input file"),
+              std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("[2/2] a.svg  1 polygons"), std::string::npos) << run.output;
+    std::ifstream kept(second);
+    std::stringstream text;
+    text << kept.rdbuf();
+    EXPECT_EQ(text.str(), drawing);
 }
 
 TEST(ImportToolBatch, WantsDirectoriesForSeveralFiles) {

@@ -67,8 +67,8 @@ TEST(ImportTool, ReportsBadUse) {
         {"'" + input + "' --detail ''", "--detail takes"},
         {"'" + input + "' --svg ''", "--svg needs a file or directory name"},
         // outputs that would replace the input or one another are refused before the import
-        {"'" + input + "' -o '" + input + "'", "over its own input"},
-        {"'" + input + "' --svg '" + dir.path + "/'", "over its own input"},
+        {"'" + input + "' -o '" + input + "'", "over an input file"},
+        {"'" + input + "' --svg '" + dir.path + "/'", "over an input file"},
         {"'" + input + "' -o '" + dir.path + "/x.obj' --svg '" + dir.path + "/x.mtl'", "twice"},
     };
     for (const auto& c : cases) {
