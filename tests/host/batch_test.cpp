@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cstdlib>
@@ -117,10 +116,7 @@ TEST(ImportToolBatch, WritesOverNoInputOfTheBatch) {
     EXPECT_NE(run.output.find("[1/2] a.svg  FAILED: will not write " + second + " over an input file"),
               std::string::npos) << run.output;
     EXPECT_NE(run.output.find("[2/2] a.svg  1 polygons"), std::string::npos) << run.output;
-    std::ifstream kept(second);
-    std::stringstream text;
-    text << kept.rdbuf();
-    EXPECT_EQ(text.str(), drawing);
+    EXPECT_EQ(testing_host::readFile(second), drawing);
 }
 
 TEST(ImportToolBatch, WantsDirectoriesForSeveralFiles) {

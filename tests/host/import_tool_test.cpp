@@ -29,10 +29,8 @@ TEST(ImportTool, WritesObjAndPrintsASummary) {
     ASSERT_EQ(run.status, 0) << run.output;
     EXPECT_NE(run.output.find("2 paths, 6 points, 2 polygons, 1 surfaces"), std::string::npos)
         << run.output;
-    std::ifstream obj(dir.path + "/sub/out.obj");
-    std::stringstream text;
-    text << obj.rdbuf();
-    EXPECT_NE(text.str().find("usemtl Surface_0\nl 1 2\nf 3 4 5 6\n"), std::string::npos) << text.str();
+    const std::string obj = testing_host::readFile(dir.path + "/sub/out.obj");
+    EXPECT_NE(obj.find("usemtl Surface_0\nl 1 2\nf 3 4 5 6\n"), std::string::npos) << obj;
     std::ifstream mtl(dir.path + "/sub/out.mtl");
     EXPECT_TRUE(mtl.good());
 }
@@ -77,10 +75,7 @@ TEST(ImportTool, ReportsBadUse) {
         EXPECT_NE(run.status, 0);
         EXPECT_NE(run.output.find(c.message), std::string::npos) << run.output;
     }
-    std::ifstream kept(input);
-    std::stringstream text;
-    text << kept.rdbuf();
-    EXPECT_EQ(text.str(), drawing);
+    EXPECT_EQ(testing_host::readFile(input), drawing);
 }
 
 TEST(ImportTool, TakesTheLastOfARepeatedOption) {

@@ -18,16 +18,7 @@
 #include "host/number_text.h"
 #include "module/host_fixture.h"
 
-namespace {
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-}  // namespace
+using testing_host::readFile;
 
 TEST(WriteObj, WritesFacesLinesPointsAndMaterials) {
     standin::HostScene scene;

@@ -7,7 +7,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -40,6 +42,14 @@ public:
     }
     std::string path;
 };
+
+// The whole text of a file; empty when it cannot be read.
+inline std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
 
 inline std::unique_ptr<standin::LoadedModule> loadModule() {
     std::string error;
