@@ -1,9 +1,13 @@
 #include "bench/documents.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 namespace {
@@ -289,15 +293,22 @@ std::string repeatContent(const std::string& document, int copies) {
 
 std::vector<std::string> findSvgFiles(const std::string& root) {
     namespace fs = std::filesystem;
-    std::vector<std::string> files;
+    std::vector<std::pair<std::string, std::string>> found;  // name, the file it reaches
     std::error_code error;
     fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, error);
     for (; !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
         const fs::path& path = it->path();
         std::error_code ignored;
-        if (path.extension() == ".svg" && fs::is_regular_file(path, ignored)) files.push_back(path.string());
+        if (path.extension() != ".svg" || !fs::is_regular_file(path, ignored)) continue;
+        fs::path target = fs::canonical(path, ignored);
+        if (!ignored) found.emplace_back(path.string(), target.string());
     }
-    std::sort(files.begin(), files.end());
+    std::sort(found.begin(), found.end());
+    std::set<std::string> reached;
+    std::vector<std::string> files;
+    for (const auto& [name, target] : found) {
+        if (reached.insert(target).second) files.push_back(name);
+    }
     return files;
 }
 
@@ -307,5 +318,24 @@ bool readWholeFile(const std::string& fileName, std::string* text) {
     std::ostringstream buffer;
     buffer << in.rdbuf();
     *text = buffer.str();
+    return true;
+}
+
+bool readPositiveNumber(const char* text, double* value) {
+    char* end = nullptr;
+    errno = 0;
+    double read = std::strtod(text, &end);
+    if (end == text || *end != '\0' || errno != 0 || !std::isfinite(read) || read <= 0.0) return false;
+    *value = read;
+    return true;
+}
+
+bool readCount(const char* text, long* value) {
+    if (*text < '0' || *text > '9') return false;  // no blanks, no sign
+    char* end = nullptr;
+    errno = 0;
+    long read = std::strtol(text, &end, 10);
+    if (*end != '\0' || errno != 0 || read < 1) return false;
+    *value = read;
     return true;
 }

@@ -29,8 +29,17 @@ std::string generateDocument(DocumentKind kind, std::size_t size);
 // The document with the content of its root element repeated copies times.
 std::string repeatContent(const std::string& document, int copies);
 
-// Every regular "*.svg" file below root, sorted by name.
+// Every "*.svg" file below root once, sorted by name: a link is followed, and a file reached
+// under several names (icon themes link one drawing from many places) is listed once.
 std::vector<std::string> findSvgFiles(const std::string& root);
 
 // The bytes of a file; false when it can't be read.
 bool readWholeFile(const std::string& fileName, std::string* text);
+
+// A whole command-line argument as a finite number above 0; false for anything else ("abc",
+// "0,01", "-1", "").
+bool readPositiveNumber(const char* text, double* value);
+
+// A whole command-line argument as a count of at least 1 in plain digits; false for anything
+// else ("1e7", "10M", "0").
+bool readCount(const char* text, long* value);

@@ -21,6 +21,7 @@
 
 #include <emmintrin.h>
 
+#include "bench/documents.h"
 #include "svg/parse_context.h"
 #include "tests/hostile_input.h"
 
@@ -159,6 +160,20 @@ bool measure(const HostileClass& hostile, std::size_t units, const Settings& set
     return got == static_cast<ssize_t>(sizeof out) && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+bool isClassName(const char* name) {
+    for (const HostileClass& hostile : classes)
+        if (std::strcmp(name, hostile.name) == 0) return true;
+    return false;
+}
+
+int usage(const char* program) {
+    std::fprintf(stderr,
+                 "usage: %s [--smoke] [--class NAME] [--base F] [--cold] [--runs N] "
+                 "[--keep-memory]\n",
+                 program);
+    return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -167,20 +182,24 @@ int main(int argc, char** argv) {
     double baseScale = 1.0;
     Settings settings;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--smoke") == 0) smoke = true;
-        else if (std::strcmp(argv[i], "--class") == 0 && i + 1 < argc) only = argv[++i];
-        else if (std::strcmp(argv[i], "--cold") == 0) settings.readsColdText = true;
-        else if (std::strcmp(argv[i], "--keep-memory") == 0) settings.keepsMemory = true;
-        else if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc)
-            settings.rounds = std::max(1, std::atoi(argv[++i]));
-        else if (std::strcmp(argv[i], "--base") == 0 && i + 1 < argc)
-            baseScale = std::atof(argv[++i]);
-        else {
-            std::fprintf(stderr,
-                         "usage: %s [--smoke] [--class NAME] [--base F] [--cold] [--runs N] "
-                         "[--keep-memory]\n",
-                         argv[0]);
-            return 2;
+        const bool hasValue = i + 1 < argc;
+        long rounds = 0;
+        if (std::strcmp(argv[i], "--smoke") == 0) {
+            smoke = true;
+        } else if (std::strcmp(argv[i], "--class") == 0 && hasValue) {
+            only = argv[++i];
+            if (!isClassName(only)) return usage(argv[0]);
+        } else if (std::strcmp(argv[i], "--cold") == 0) {
+            settings.readsColdText = true;
+        } else if (std::strcmp(argv[i], "--keep-memory") == 0) {
+            settings.keepsMemory = true;
+        } else if (std::strcmp(argv[i], "--runs") == 0 && hasValue) {
+            if (!readCount(argv[++i], &rounds) || rounds > 1000000) return usage(argv[0]);
+            settings.rounds = static_cast<int>(rounds);
+        } else if (std::strcmp(argv[i], "--base") == 0 && hasValue) {
+            if (!readPositiveNumber(argv[++i], &baseScale)) return usage(argv[0]);
+        } else {
+            return usage(argv[0]);
         }
     }
     std::printf("%-19s %5s %12s %10s %10s %10s %9s %8s\n", "class", "scale", "bytes", "ms", "peak KB",

@@ -240,13 +240,14 @@ std::size_t measurePeak(const DocumentSet& set, float tolerance, std::size_t* po
         std::string command = std::string("'") + self + "' --probe-memory '" + file + "' " +
                               std::to_string(tolerance);
         FILE* pipe = popen(command.c_str(), "r");
-        if (pipe == nullptr) continue;
         std::size_t peak = 0, count = 0;
-        if (std::fscanf(pipe, "%zu %zu", &peak, &count) == 2) {
-            largest = std::max(largest, peak);
-            *points = std::max(*points, count);
+        bool read = pipe != nullptr && std::fscanf(pipe, "%zu %zu", &peak, &count) == 2;
+        if (pipe == nullptr || pclose(pipe) != 0 || !read) {
+            std::fprintf(stderr, "the memory probe of %s failed\n", file.c_str());
+            std::exit(1);
         }
-        pclose(pipe);
+        largest = std::max(largest, peak);
+        *points = std::max(*points, count);
     }
     return largest;
 }
@@ -274,6 +275,16 @@ struct RoundTimes {
     double memchr, byteLoop, floor, reader, parse, fine, activation;
 };
 
+// Stops the benchmark when an import through a host did not hand over every point the parse
+// made: the import failed or lost geometry, and its figures would be of other work.
+void requireSamePoints(const char* host, const DocumentSet& set, std::size_t received,
+                       std::size_t made) {
+    if (received == made) return;
+    std::fprintf(stderr, "%s: the %s received %zu points, the parse made %zu\n", set.name.c_str(),
+                 host, received, made);
+    std::exit(1);
+}
+
 RoundTimes measureRound(const DocumentSet& set, TextArena& arena, std::size_t* numbers,
                         ParseCount* coarse, ParseCount* fine) {
     RoundTimes round{};
@@ -293,9 +304,11 @@ RoundTimes measureRound(const DocumentSet& set, TextArena& arena, std::size_t* n
     round.parse = parseOnce(arena, 0.1f, coarse);
     round.fine = parseOnce(arena, 0.001f, fine);
     if (hasHostActivation()) {
+        std::size_t received = 0;
         round.activation = secondsOf([&] {
-            for (const std::string& file : set.files) sink = runHostActivation(file.c_str(), 10);
+            for (const std::string& file : set.files) received += runHostActivation(file.c_str(), 10);
         });
+        requireSamePoints("benchmark host", set, received, coarse->points);
     }
     return round;
 }
@@ -358,9 +371,11 @@ void measureSet(const DocumentSet& set, const Options& options) {
         std::snprintf(cell, sizeof cell, "%.2f",
                       medianRatio(rounds, &RoundTimes::activation, &RoundTimes::parse));
         activationRatio = cell;
+        std::size_t received = 0;
         double standInTime = secondsOf([&] {
-            for (const std::string& file : set.files) sink = runStandInActivation(file.c_str(), 10);
+            for (const std::string& file : set.files) received += runStandInActivation(file.c_str(), 10);
         });
+        requireSamePoints("stand-in host", set, received, coarse.points);
         std::snprintf(cell, sizeof cell, "%.0f", mb / standInTime);
         standIn = cell;
     }
@@ -454,6 +469,14 @@ void measureGrowth(const Options& options, const std::string& directory) {
     }
 }
 
+// A name --only can take: a generated document's or the icon set's.
+bool isDocumentName(const std::string& name) {
+    if (name == "icons") return true;
+    for (const DocumentRecipe& recipe : documentRecipes)
+        if (name == recipe.name) return true;
+    return false;
+}
+
 int usage() {
     std::fprintf(stderr,
                  "usage: polyin_import_bench [--scale F] [--runs N] [--icons DIR|none] "
@@ -471,14 +494,17 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         bool hasValue = i + 1 < argc;
+        long runs = 0;
         if (arg == "--scale" && hasValue) {
-            options.scale = std::strtod(argv[++i], nullptr);
+            if (!readPositiveNumber(argv[++i], &options.scale)) return usage();
         } else if (arg == "--runs" && hasValue) {
-            options.runs = std::max(1, std::atoi(argv[++i]));
+            if (!readCount(argv[++i], &runs) || runs > 1000000) return usage();
+            options.runs = static_cast<int>(runs);
         } else if (arg == "--icons" && hasValue) {
             options.icons = argv[++i];
         } else if (arg == "--only" && hasValue) {
             options.only = argv[++i];
+            if (!isDocumentName(options.only)) return usage();
         } else if (arg == "--activation-only") {
             options.activationOnly = true;
             options.growth = false;

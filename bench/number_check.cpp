@@ -14,6 +14,7 @@
 #include <random>
 #include <string>
 
+#include "bench/documents.h"
 #include "geometry/path_data.h"
 #include "svg/number.h"
 
@@ -127,7 +128,11 @@ std::string randomToken(std::mt19937_64& random) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    long count = argc > 1 ? std::atol(argv[1]) : 1000000;
+    long count = 1000000;
+    if (argc > 2 || (argc == 2 && !readCount(argv[1], &count))) {
+        std::fprintf(stderr, "usage: polyin_number_check [ROUNDS]\n");
+        return 2;
+    }
     std::mt19937_64 random(20261208);
     for (long i = 0; i < count; ++i) {
         std::string decimal = randomDecimal(random);

@@ -88,10 +88,14 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[i], "--digest") == 0) {
             digestOnly = true;
         } else if (std::strcmp(argv[i], "--tolerance") == 0 && i + 1 < argc) {
-            tolerance = std::strtof(argv[++i], nullptr);
+            double read = 0.0;
+            if (!readPositiveNumber(argv[++i], &read)) return usage();
+            tolerance = static_cast<float>(read);
         } else if (std::strcmp(argv[i], "--generate") == 0 && i + 2 < argc) {
             const char* kind = argv[++i];
-            auto size = static_cast<std::size_t>(std::strtoull(argv[++i], nullptr, 10));
+            long read = 0;
+            if (!readCount(argv[++i], &read)) return usage();
+            auto size = static_cast<std::size_t>(read);
             bool known = false;
             for (const DocumentRecipe& recipe : documentRecipes) {
                 if (std::strcmp(kind, recipe.name) != 0) continue;
