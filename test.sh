@@ -15,16 +15,23 @@ passed_total=0
 failed_total=0
 summary=""
 
+# tree_failed NAME STEP: a tree that could not be configured or built counts as one failure.
+tree_failed() {
+  echo "== $1: $2 FAILED"
+  failures=$((failures + 1)); failed_total=$((failed_total + 1))
+  summary="$summary  $1: $2 FAILED\n"
+}
+
 # configure_and_test NAME [cmake args...]
 configure_and_test() {
   local name=$1; shift
   local dir="build/$name"
   echo "== $name: configure and build"
   if ! cmake -S . -B "$dir" -DPOLYIN_WERROR=ON "$@" >"$dir.configure.log" 2>&1; then
-    mkdir -p build; cat "$dir.configure.log"; echo "== $name: configure FAILED"; failures=$((failures + 1)); return
+    mkdir -p build; cat "$dir.configure.log"; tree_failed "$name" configure; return
   fi
   if ! cmake --build "$dir" -j "$JOBS" >"$dir.build.log" 2>&1; then
-    grep -E "error|Error" "$dir.build.log" | head -40; echo "== $name: build FAILED"; failures=$((failures + 1)); return
+    grep -E "error|Error" "$dir.build.log" | head -40; tree_failed "$name" build; return
   fi
   echo "== $name: test"
   local log="$dir.test.log"
@@ -73,7 +80,7 @@ if cmake -S . -B build/bench -DPOLYIN_WERROR=ON -DPOLYIN_BENCH=ON -DPOLYIN_BUILD
   summary="$summary  bench: $((bench_total - bench_failed))/$bench_total passed\n"
 else
   grep -E "error|Error" build/bench.configure.log build/bench.build.log | head -40
-  echo "== bench: build FAILED"; failures=$((failures + 1)); failed_total=$((failed_total + 1))
+  tree_failed bench build
 fi
 # ---- end of benchmark smoke
 

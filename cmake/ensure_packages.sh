@@ -3,7 +3,9 @@
 ensure_packages() {
   local missing="" package sudo=""
   for package in "$@"; do
-    dpkg -s "$package" >/dev/null 2>&1 || missing="$missing $package"
+    # installed and configured; a removed or half-installed package counts as missing
+    dpkg-query -W -f='${db:Status-Abbrev}' "$package" 2>/dev/null | grep -q '^ii' ||
+      missing="$missing $package"
   done
   [ -z "$missing" ] && return 0
   echo "== installing:$missing"

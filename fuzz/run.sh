@@ -14,10 +14,11 @@ if [ "${1:-}" = "--runs" ]; then
   budget=${2:-2000}
 fi
 
+mkdir -p "$ROOT/build"
 if ! { CC=clang CXX=clang++ cmake -S . -B "$BUILD" -DPOLYIN_FUZZ=ON -DPOLYIN_BUILD_TESTS=OFF \
          -DCMAKE_BUILD_TYPE=RelWithDebInfo >"$BUILD.configure.log" 2>&1 &&
        cmake --build "$BUILD" -j 2 --target polyin_fuzzers >"$BUILD.build.log" 2>&1; }; then
-  tail -30 "$BUILD.configure.log" "$BUILD.build.log"
+  tail -n 30 "$BUILD.configure.log" "$BUILD.build.log" 2>/dev/null
   echo "fuzz: build FAILED"
   exit 1
 fi
@@ -34,7 +35,9 @@ seeds_of() {
   esac
 }
 
-export ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1
+# Allocations are not allowed to fail quietly: a size that wraps around must be reported, not
+# taken for an ordinary lack of memory (the reader target fails allocations through its own hook).
+export ASAN_OPTIONS=detect_leaks=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 mkdir -p "$BUILD/artifacts"
 failed=0
