@@ -303,10 +303,17 @@ standin::LoadedModule* loadedModule() {
 
 bool hasHostActivation() { return loadedModule() != nullptr; }
 
-// The loaded module when it and the file's full name are both at hand, or null.
+// The loaded module when it and the file's full name are both at hand, or null. A name that
+// is already absolute is taken as it stands: resolving it again on every activation would
+// time the file system's lookups, not the import.
 standin::LoadedModule* prepareActivation(const char* fileName, char (&fullName)[PATH_MAX]) {
     standin::LoadedModule* module = loadedModule();
-    return module != nullptr && realpath(fileName, fullName) != nullptr ? module : nullptr;
+    if (module == nullptr) return nullptr;
+    if (fileName[0] == '/' && std::strlen(fileName) < PATH_MAX) {
+        std::strcpy(fullName, fileName);
+        return module;
+    }
+    return realpath(fileName, fullName) != nullptr ? module : nullptr;
 }
 
 std::size_t runHostActivation(const char* fileName, int detail, bool keepsGeometry) {
