@@ -69,6 +69,12 @@ bool readDocument(const std::string& path, std::string& text, std::string& error
         error = "cannot read " + path + ": it is a directory";
         return false;
     }
+    // A FIFO would wait for a writer and a device might never end; the module reads only
+    // regular files too, so these would import nothing anyway.
+    if (!S_ISREG(info.st_mode)) {
+        error = "cannot read " + path + ": it is not a regular file";
+        return false;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         error = "cannot read " + path + ": " + std::strerror(errno);

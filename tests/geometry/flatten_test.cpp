@@ -69,6 +69,8 @@ TEST(FlattenCurve, SmoothCurvesReflectOnlyAfterTheirOwnKind) {
         {"M0 0 Q 1 1 2 0 Z T 2 0", "M0 0 Q 1 1 2 0 Z Q 0 0 2 0"},
         {"S 1 1 2 0", "C 0 0 1 1 2 0"},
         {"M 1 1 s 1 1 2 0", "M 1 1 C 1 1 2 2 3 1"},
+        {"M 1 1 t 2 0", "M 1 1 Q 1 1 3 1"},
+        {"M0 0 Q 1 1 2 0 L 3 0 t 2 0", "M0 0 Q 1 1 2 0 L 3 0 Q 3 0 5 0"},
         // a letter without numbers runs no step, so the chain holds across it
         {"M0 0 Q 1 1 2 0 L T 4 0", "M0 0 Q 1 1 2 0 Q 3 -1 4 0"},
     };

@@ -72,6 +72,22 @@ TEST(Batch, GoesOnPastABadFileAndCountsIt) {
     std::system(("rm -rf '" + dir + "'").c_str());
 }
 
+TEST(ReadDocument, RefusesWhatIsNoRegularFileWithoutWaiting) {
+    const std::string fifo = ::testing::TempDir() + "polyin_fifo_" + std::to_string(::getpid());
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);  // no writer: opening it would block
+    const struct { std::string path; const char* reason; } cases[] = {
+        {::testing::TempDir(), "it is a directory"},
+        {fifo, "it is not a regular file"},
+        {"/dev/zero", "it is not a regular file"},  // never ends
+    };
+    for (const auto& c : cases) {
+        std::string text, error;
+        EXPECT_FALSE(readDocument(c.path, text, error)) << c.path;
+        EXPECT_EQ(error, "cannot read " + c.path + ": " + c.reason);
+    }
+    ::unlink(fifo.c_str());
+}
+
 TEST(Batch, GivesInputsOfTheSameNameTheirOwnOutputs) {
     std::vector<std::string> seen;
     FileImporter record = [&](const std::string&, const std::string& stem) {
