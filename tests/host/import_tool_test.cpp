@@ -1,9 +1,12 @@
 // The command-line import: its output, its dump and its errors.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -20,6 +23,11 @@ Outcome runTool(const std::string& arguments) { return testing_host::runImportTo
 const std::string drawing = testing_host::svg(
     "<g fill='#00ff00'><rect width='2' height='1'/><line x1='0' y1='0' x2='1' y2='1'/></g>");
 
+// One of the modules with a flaw that the host has to refuse.
+std::string flawedModule(const char* flaw) {
+    return std::string("'" POLYIN_FLAWED_MODULE_DIR "/polyin_flawed_") + flaw + ".p'";
+}
+
 }  // namespace
 
 TEST(ImportTool, WritesObjAndPrintsASummary) {
@@ -35,17 +43,28 @@ TEST(ImportTool, WritesObjAndPrintsASummary) {
     EXPECT_TRUE(mtl.good());
 }
 
+// The dump is the scene the module hands the host at the slider value asked for, from either
+// end of the slider, and nothing else is written.
 TEST(ImportTool, DumpMatchesTheStandInHost) {
     testing_host::TempDir dir;
-    std::string input = dir.write("in.svg", drawing);
-    Outcome run = runTool("--dump '" + input + "'");
-    ASSERT_EQ(run.status, 0) << run.output;
+    const std::string name = "dump_only_" + std::to_string(getpid());
+    std::string input = dir.write(name + ".svg", testing_host::svg(
+        "<rect width='2' height='1'/><path fill='#ff0000' d='M0 0 C 0 40 40 40 40 0'/>"));
     std::unique_ptr<standin::LoadedModule> module = testing_host::loadModule();
     ASSERT_NE(module, nullptr);
-    standin::StandInHost host;
-    host.script.file.fullName = input;
-    ASSERT_EQ(host.run(*module), 0);
-    EXPECT_EQ(run.output, standin::dumpScene(host.scene));
+    std::size_t coarsePoints = 0;
+    for (int detail : {1, 10, 1000}) {
+        Outcome run = runTool("--dump '" + input + "' --detail " + std::to_string(detail));
+        ASSERT_EQ(run.status, 0) << run.output;
+        standin::StandInHost host;
+        host.script.file.fullName = input;
+        host.script.panel.sliderValue = detail;
+        ASSERT_EQ(host.run(*module), 0);
+        EXPECT_EQ(run.output, standin::dumpScene(host.scene)) << detail;
+        if (detail == 1) coarsePoints = host.scene.points.size();
+        else EXPECT_GT(host.scene.points.size(), coarsePoints) << detail;
+    }
+    EXPECT_FALSE(std::ifstream(std::string(POLYIN_DEFAULT_OUTPUT_DIR) + "/" + name + ".obj").good());
 }
 
 TEST(ImportTool, ReportsBadUse) {
@@ -68,6 +87,11 @@ TEST(ImportTool, ReportsBadUse) {
         {"'" + input + "' -o '" + input + "'", "over an input file"},
         {"'" + input + "' --svg '" + dir.path + "/'", "over an input file"},
         {"'" + input + "' -o '" + dir.path + "/x.obj' --svg '" + dir.path + "/x.mtl'", "twice"},
+        // modules the host cannot run, or cannot let go of
+        {"'" + input + "' --module " + flawedModule("word"), "does not match this host"},
+        {"'" + input + "' --module " + flawedModule("class"), "no command server"},
+        {"'" + input + "' --module " + flawedModule("startup"), "startup failed"},
+        {"'" + input + "' --module " + flawedModule("nodelete"), "could not be unloaded"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments);
@@ -111,4 +135,30 @@ TEST(ImportTool, LoadsABareModuleNameFromTheCurrentDirectory) {
     Outcome run = runTool("'" + input + "' --module module.p -o out.obj");
     ASSERT_EQ(chdir(previous), 0);
     EXPECT_EQ(run.status, 0) << run.output;
+}
+
+// The host's file request holds 519 characters and the NUL; a longer full name is refused
+// rather than cut short.
+TEST(ImportTool, TakesFullNamesUpToTheHostsLongest) {
+    testing_host::TempDir dir;
+    char resolved[PATH_MAX];
+    ASSERT_NE(realpath(dir.path.c_str(), resolved), nullptr);
+    const std::string base = resolved;
+    const std::string sub = base + "/" + std::string(250, 'd');
+    ASSERT_EQ(mkdir(sub.c_str(), 0700), 0);
+    for (std::size_t length : {std::size_t{519}, std::size_t{520}}) {
+        const std::size_t stem = length - sub.size() - 1 - 4;
+        ASSERT_TRUE(stem > 0 && stem <= 250) << stem;
+        const std::string input = sub + "/" + std::string(stem, 'f') + ".svg";
+        ASSERT_EQ(input.size(), length);
+        std::ofstream(input) << drawing;
+        Outcome run = runTool("'" + input + "' -o '" + dir.path + "/out.obj'");
+        if (length == 519) {
+            EXPECT_EQ(run.status, 0) << run.output;
+        } else {
+            EXPECT_NE(run.status, 0);
+            EXPECT_NE(run.output.find("longer than the host's 519 characters"), std::string::npos)
+                << run.output;
+        }
+    }
 }
