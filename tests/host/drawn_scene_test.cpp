@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -54,4 +55,15 @@ TEST(DrawnScene, NumbersFillKeysInListOrder) {
     EXPECT_EQ(scene.surfaces[1].polygonCount, 2u);
     EXPECT_NEAR(scene.surfaces[2].transparency, 1.0 - 128.0 / 255.0, 1e-12);
     EXPECT_EQ(scene.points.size(), 5u);
+}
+
+// Each channel is clamped to 0..1 and rounded to the nearest byte.
+TEST(DrawnScene, WritesColoursAsRoundedHex) {
+    const struct { std::array<double, 3> color; const char* hex; } cases[] = {
+        {{{0.5, 0.5, 0.5}}, "#808080"}, {{{-1.0, 2.0, 0.25}}, "#00ff40"}, {{{0.0, 1.0, 0.999}}, "#00ffff"}};
+    for (const auto& c : cases) {
+        DrawnSurface surface;
+        surface.baseColor = c.color;
+        EXPECT_EQ(hexColor(surface), c.hex) << c.hex;
+    }
 }

@@ -56,7 +56,7 @@ TEST(WriteObj, ReportsAnUnwritablePath) {
 TEST(WriteObj, NamesTheMaterialLibrarySafely) {
     const struct { const char* obj; const char* mtl; } cases[] = {
         {"out.obj", "out.mtl"}, {"my logo.obj", "my_logo.mtl"}, {"a\tb", "a_b.mtl"},
-        {"logo.mtl", "logo.mtl.mtl"}, {"v1.2/x", "x.mtl"}};
+        {"logo.mtl", "logo.mtl.mtl"}, {"v1.2/x", "x.mtl"}, {"v1.2/.obj", ".mtl"}};
     for (const auto& c : cases) {
         testing_host::TempDir dir;
         ASSERT_EQ(std::system(("mkdir -p '" + dir.path + "/v1.2'").c_str()), 0);
@@ -88,6 +88,27 @@ TEST(WriteObj, LeavesOutPolygonsThroughPointsAtNoFinitePlace) {
     EXPECT_EQ(readFile(dir.path + "/out.obj"),
               "# SVG outlines as built in the host\nmtllib out.mtl\n"
               "v 0 0 0\nv 0 0 0\nv 0 0 0\nv 1 1 0\nusemtl Surface_0\nl 1 4\n");
+}
+
+// Surfaces sharing a name: the first one's material is used. A line break in a name stays
+// inside its comment, and a polygon without corners writes no statement at all.
+TEST(WriteObj, CopesWithAwkwardSurfacesAndPolygons) {
+    standin::HostScene scene;
+    scene.points = {{0, 0, 0}, {1, 0, 0}};
+    scene.surfaces = {{"A", true, {}}, {"A", true, {{"BaseColor", {0, 1, 0}}}},
+                      {"line\nbreak", true, {}}};
+    scene.polygons = {{"A", {0, 1}}, {"line\nbreak", {}}, {"A", {1}}};
+    testing_host::TempDir dir;
+    std::string error;
+    ASSERT_TRUE(standin::writeObj(scene, dir.path + "/out.obj", error)) << error;
+    EXPECT_EQ(readFile(dir.path + "/out.obj"),
+              "# SVG outlines as built in the host\nmtllib out.mtl\n"
+              "v 0 0 0\nv 1 0 0\nusemtl A\nl 1 2\np 2\n");
+    const std::string mtl = readFile(dir.path + "/out.mtl");
+    EXPECT_NE(mtl.find("\n# host surface \"A\"\nnewmtl A_2\nKd 0.000000 1.000000 0.000000\n"),
+              std::string::npos) << mtl;
+    EXPECT_NE(mtl.find("\n# host surface \"line?break\"\nnewmtl line_break\n"), std::string::npos)
+        << mtl;
 }
 
 TEST(MaterialName, KeepsOnlyOneWordCharacters) {

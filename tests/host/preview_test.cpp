@@ -129,6 +129,26 @@ TEST(Preview, ComparesTheOriginalBesideTheImportAtOneScale) {
     std::remove(pngFile.c_str());
 }
 
+// Content outside the document's viewBox still shows: both panels grow to hold it.
+TEST(Preview, ComparesContentOutsideTheViewBox) {
+    const char* markup = "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 10 10\">"
+                         "<rect fill=\"#ff0000\" x=\"30\" width=\"10\" height=\"10\"/></svg>";
+    std::string svgFile = temporaryPath("outside.svg");
+    std::ofstream(svgFile) << markup;
+    std::string pngFile = temporaryPath("outside.png");
+    std::string error;
+    ASSERT_TRUE(writeComparePng(pngFile, svgFile, sceneOf(markup), 400, error)) << error;
+    PreviewImage image;
+    ASSERT_TRUE(readPng(pngFile, image));
+    CanvasFit fit = fitCanvas({0, 0, 40, 10}, 400);
+    ASSERT_EQ(image.width, 2 * fit.width + comparePanelGap);
+    ASSERT_EQ(image.height, fit.height);
+    EXPECT_EQ(pixelAt(image, fit, 35, 5, 1), red);
+    EXPECT_EQ(pixelAt(image, fit, 5, 5, 1), previewBackground);
+    std::remove(svgFile.c_str());
+    std::remove(pngFile.c_str());
+}
+
 #endif
 
 TEST(SceneSvg, WritesPolygonsBackWithYFlipped) {

@@ -124,6 +124,7 @@ TEST(PreflightReport, StaysQuietWhereTheImportReadsWhatAViewerShows) {
         "<path fill=\"#000000\" d=\"M0 0 C 1 1 2 2 3 3 S 4 4 5 5 Q 1 1 2 2 T 3 3 H 4 V 5 Z\"/>",
         "<g/><defs/><g fill=\"#000000\"/><desc>d</desc>",
         "<rect x = \"1\"\n width=\n\"1\" height=\"1\" fill=\"#000000\" />",
+        "<rect fill=\"#000000\" fill-opacity=\"1\" width=\"1\" height=\"1\"/>",
     };
     for (const char* markup : cases) {
         PreflightReport report = checkSvgText(markup, 0.1f);
@@ -141,23 +142,35 @@ TEST(PreflightReport, StopsAtAZeroByte) {
     EXPECT_EQ(report.records, 1u);
 }
 
-TEST(PreflightReport, PointsAtTheOpenPathTag) {
-    PreflightReport report =
-        checkSvgText("<svg>\n<path fill=\"#000000\" d=\"M0 0 L1 1\">\n<path d=\"M0 0 L2 2\"/>", 0.1f);
-    const Finding* finding = findConstruct(report, Construct::PathAfterOpenTag);
-    ASSERT_NE(finding, nullptr);
-    EXPECT_EQ(finding->note, "the path on line 2 has no end tag");
+TEST(PreflightReport, ExplainsTheFirstOccurrence) {
+    const struct { const char* markup; Construct construct; const char* note; } cases[] = {
+        {"<svg>\n<path fill=\"#000000\" d=\"M0 0 L1 1\">\n<path d=\"M0 0 L2 2\"/>",
+         Construct::PathAfterOpenTag, "the path on line 2 has no end tag"},
+        {"<svg width=\"100\" height=\"200\" viewBox=\"0 0 100 100\">", Construct::RootViewport,
+         "a viewer shows one user unit as 1 x 2 px"},
+    };
+    for (const auto& c : cases) {
+        PreflightReport report = checkSvgText(c.markup, 0.1f);
+        const Finding* finding = findConstruct(report, c.construct);
+        ASSERT_NE(finding, nullptr) << c.markup << "\n" << describe(report);
+        EXPECT_EQ(finding->note, c.note);
+    }
 }
 
+// Only a finding with more occurrences than listed lines ends its list with "...".
 TEST(PreflightReport, KeepsTheFirstLinesAndCountsTheRest) {
-    std::string markup;
-    for (int i = 0; i < 8; ++i) markup += "<ellipse/>\n";
-    PreflightReport report = checkSvgText(markup, 0.1f);
-    const Finding* finding = findConstruct(report, Construct::UnreadElement);
-    ASSERT_NE(finding, nullptr);
-    EXPECT_EQ(finding->count, 8u);
-    EXPECT_EQ(finding->lines, (std::vector<int>{1, 2, 3, 4, 5}));
-    EXPECT_NE(describe(report).find("lines 1, 2, 3, 4, 5, ..."), std::string::npos);
+    const struct { int count; const char* lines; } cases[] = {
+        {8, "(8x; lines 2, 3, 4, 5, 6, ...)\n"}, {5, "(5x; lines 2, 3, 4, 5, 6)\n"}};
+    for (const auto& c : cases) {
+        std::string markup = "<svg>\n";
+        for (int i = 0; i < c.count; ++i) markup += "<ellipse/>\n";
+        PreflightReport report = checkSvgText(markup, 0.1f);
+        const Finding* finding = findConstruct(report, Construct::UnreadElement);
+        ASSERT_NE(finding, nullptr);
+        EXPECT_EQ(finding->count, static_cast<std::size_t>(c.count));
+        EXPECT_EQ(finding->lines, (std::vector<int>{2, 3, 4, 5, 6}));
+        EXPECT_NE(describe(report).find(c.lines), std::string::npos) << describe(report);
+    }
 }
 
 TEST(PreflightReport, FindsTheFullStyleStack) {
@@ -196,6 +209,23 @@ TEST(PreflightReport, SummarisesTheScene) {
               std::string::npos) << summary;
     EXPECT_NE(summary.find("Surface 1    BaseColor #ff0000"), std::string::npos) << summary;
     EXPECT_NE(summary.find("x 0 .. 4, y -6 .. 0, z 0 .. 0"), std::string::npos) << summary;
+}
+
+// The summary lists the first 24 surfaces and counts the rest.
+TEST(PreflightReport, ListsAtMostTwentyFourSurfaces) {
+    const struct { std::size_t surfaces, listed; const char* more; } cases[] = {
+        {20, 20, ""}, {24, 24, ""}, {25, 24, "\n    ... and 1 more surfaces\n"}};
+    for (const auto& c : cases) {
+        DrawnScene scene;
+        for (std::size_t i = 0; i < c.surfaces; ++i) scene.surfaces.push_back({"Surface " + std::to_string(i)});
+        std::ostringstream out;
+        writeSceneSummary(out, PreflightReport{}, scene);
+        const std::string summary = out.str();
+        EXPECT_NE(summary.find("    Surface " + std::to_string(c.listed - 1) + " "), std::string::npos) << summary;
+        EXPECT_EQ(summary.find("    Surface " + std::to_string(c.listed) + " "), std::string::npos) << summary;
+        EXPECT_NE(summary.find(c.more), std::string::npos) << summary;
+        EXPECT_EQ(summary.find("more surfaces") == std::string::npos, *c.more == '\0') << summary;
+    }
 }
 
 TEST(GroupedNumber, SeparatesThousands) {
