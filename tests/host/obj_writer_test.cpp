@@ -20,6 +20,24 @@
 
 using testing_host::readFile;
 
+namespace {
+
+// The OBJ and MTL texts a scene is written as, to "out.obj" in a fresh directory.
+struct WrittenScene {
+    std::string obj, mtl;
+};
+
+WrittenScene writtenAsObj(const standin::HostScene& scene) {
+    testing_host::TempDir dir;
+    std::string error;
+    bool written = standin::writeObj(scene, dir.path + "/out.obj", error);
+    EXPECT_TRUE(written) << error;
+    if (!written) return {};
+    return {readFile(dir.path + "/out.obj"), readFile(dir.path + "/out.mtl")};
+}
+
+}  // namespace
+
 TEST(WriteObj, WritesFacesLinesPointsAndMaterials) {
     standin::HostScene scene;
     scene.points = {{0, 0, 0}, {1, 0, 0}, {1, -1, 0}, {0.5, -0.25, 0}};
@@ -28,14 +46,12 @@ TEST(WriteObj, WritesFacesLinesPointsAndMaterials) {
     scene.surfaces = {{"Surface 0", true, {{"Transparency", {0.25}}, {"BaseColor", {1, 0.5, 0}}}},
                       {"Surface 1", true, {}},
                       {"Surface/1", true, {}}};
-    testing_host::TempDir dir;
-    std::string error;
-    ASSERT_TRUE(standin::writeObj(scene, dir.path + "/out.obj", error)) << error;
-    EXPECT_EQ(readFile(dir.path + "/out.obj"),
+    const WrittenScene written = writtenAsObj(scene);
+    EXPECT_EQ(written.obj,
               "# SVG outlines as built in the host\nmtllib out.mtl\n"
               "v 0 0 0\nv 1 0 0\nv 1 -1 0\nv 0.5 -0.25 0\n"
               "usemtl Surface_0\nf 1 2 3\nusemtl Surface_1\nl 3 4\np 4\n");
-    EXPECT_EQ(readFile(dir.path + "/out.mtl"),
+    EXPECT_EQ(written.mtl,
               "# host surface \"Surface 0\"\nnewmtl Surface_0\nKd 1.000000 0.500000 0.000000\n"
               "d 0.750000\n\n"
               "# host surface \"Surface 1\"\nnewmtl Surface_1\nKd 1.000000 1.000000 1.000000\n"
@@ -82,10 +98,7 @@ TEST(WriteObj, LeavesOutPolygonsThroughPointsAtNoFinitePlace) {
     scene.points = {{0, 0, 0}, {inf, 0, 0}, {1, std::nan(""), 0}, {1, 1, 0}};
     scene.polygons = {{"Surface 0", {0, 1, 3}}, {"Surface 0", {2, 3}}, {"Surface 0", {0, 3}}};
     scene.surfaces = {{"Surface 0", true, {}}};
-    testing_host::TempDir dir;
-    std::string error;
-    ASSERT_TRUE(standin::writeObj(scene, dir.path + "/out.obj", error)) << error;
-    EXPECT_EQ(readFile(dir.path + "/out.obj"),
+    EXPECT_EQ(writtenAsObj(scene).obj,
               "# SVG outlines as built in the host\nmtllib out.mtl\n"
               "v 0 0 0\nv 0 0 0\nv 0 0 0\nv 1 1 0\nusemtl Surface_0\nl 1 4\n");
 }
@@ -98,13 +111,11 @@ TEST(WriteObj, CopesWithAwkwardSurfacesAndPolygons) {
     scene.surfaces = {{"A", true, {}}, {"A", true, {{"BaseColor", {0, 1, 0}}}},
                       {"line\nbreak", true, {}}};
     scene.polygons = {{"A", {0, 1}}, {"line\nbreak", {}}, {"A", {1}}};
-    testing_host::TempDir dir;
-    std::string error;
-    ASSERT_TRUE(standin::writeObj(scene, dir.path + "/out.obj", error)) << error;
-    EXPECT_EQ(readFile(dir.path + "/out.obj"),
+    const WrittenScene written = writtenAsObj(scene);
+    EXPECT_EQ(written.obj,
               "# SVG outlines as built in the host\nmtllib out.mtl\n"
               "v 0 0 0\nv 1 0 0\nusemtl A\nl 1 2\np 2\n");
-    const std::string mtl = readFile(dir.path + "/out.mtl");
+    const std::string& mtl = written.mtl;
     EXPECT_NE(mtl.find("\n# host surface \"A\"\nnewmtl A_2\nKd 0.000000 1.000000 0.000000\n"),
               std::string::npos) << mtl;
     EXPECT_NE(mtl.find("\n# host surface \"line?break\"\nnewmtl line_break\n"), std::string::npos)
