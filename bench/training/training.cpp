@@ -1,11 +1,10 @@
 // The workload a release build's reader is tuned on: an instrumented copy of the reader parses
-// the example drawings and small synthetic documents of every kind, and the compiler then lays
-// out the real reader by the branch and call counts this run leaves behind.
+// the example drawings and small synthetic documents of every kind, and the real reader is then
+// compiled with the branch and call counts this run leaves behind.
 //
 // usage: polyin_profile_training EXAMPLES_DIR
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -31,9 +30,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: polyin_profile_training EXAMPLES_DIR\n");
         return 2;
     }
-    // Every kind at a fraction of its benchmark size: enough rounds of each loop for stable
-    // counts, in well under a second of instrumented code.
+    // Every kind at a fraction of its benchmark size (colours: paths): every loop runs often
+    // enough for its counts to tell hot from cold, in a fraction of a second.
     const std::size_t trainingSizes[] = {4u << 20, 1u << 20, 1u << 20, 2000};
+    static_assert(std::size(trainingSizes) == std::size(documentRecipes), "one size per kind");
     int index = 0;
     for (const DocumentRecipe& recipe : documentRecipes) {
         std::string document = generateDocument(recipe.kind, trainingSizes[index++]);
