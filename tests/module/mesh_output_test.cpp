@@ -112,6 +112,22 @@ TEST_F(ModuleTest, ExistingSurfacesBearingTheNameAreRecoloured) {
     EXPECT_EQ(channelCalls(host).size(), 4u);
 }
 
+TEST_F(ModuleTest, EverySurfaceOfASlotNameIsRecolouredHoweverMany) {
+    // more surfaces of one slot's name than the match list first holds, among others
+    StandInHost host;
+    for (int i = 0; i < 40; ++i) host.addSurface(i % 3 == 1 ? "Surface 1" : "Surface 0");
+    ASSERT_EQ(import(host, svg("<rect fill='#0000ff' width='1' height='1'/>"
+                               "<rect fill='#ff0000' width='1' height='1'/>")), 0);
+    ASSERT_EQ(host.scene.surfaces.size(), 40u);
+    for (std::size_t i = 0; i < 40; ++i) {
+        const std::vector<double> expected = i % 3 == 1 ? std::vector<double>{0, 0, 1}
+                                                         : std::vector<double>{1, 0, 0};
+        ASSERT_NE(host.scene.surfaces[i].channel("BaseColor"), nullptr) << i;
+        EXPECT_EQ(*host.scene.surfaces[i].channel("BaseColor"), expected) << i;
+    }
+    EXPECT_EQ(channelCalls(host).size(), 80u);
+}
+
 TEST_F(ModuleTest, NullPointDropsOnlyItsPolygon) {
     StandInHost host;
     host.script.services.nullPoints = {1};  // the second point of the first path in the list

@@ -142,3 +142,19 @@ TEST(TokenizeMarkup, EventsDoNotDependOnWhereTagBytesFall) {
         }
     }
 }
+
+TEST(TokenizeMarkup, LongNamesEndAtTheirBlankInAnyBlock) {
+    // Names of 1 to 48 bytes: the name scan ends in the first block, in a later one, or within
+    // the tag's last 16 bytes, with the blank after the name found there or the tag ending first.
+    for (std::size_t length = 1; length <= 48; ++length) {
+        const std::string name(length, 'n');
+        const struct { std::string markup; Events expected; } cases[] = {
+            {"<" + name + ">", {"start " + name + " []"}},
+            {"</" + name + ">", {"end " + name}},
+            {"<" + name + " />", {"start " + name + " []", "end " + name}},
+            {"<" + name + "\ta=\"1\"/>", {"start " + name + " [a=1]", "end " + name}},
+            {"<" + name + "/>", {"start " + name + "/ []"}},
+        };
+        for (const auto& c : cases) EXPECT_EQ(tokenize(c.markup), c.expected) << '"' << c.markup << '"';
+    }
+}
