@@ -3,5 +3,5 @@
 
 #include "plugin/host_api.h"
 
-extern "C" std::int32_t activateImport(std::int32_t version, ServiceLookup lookup,
+extern "C" POLYIN_HOST_ENTRY std::int32_t activateImport(std::int32_t version, ServiceLookup lookup,
                                        CommandContext* context, void* unused) noexcept;

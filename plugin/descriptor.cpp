@@ -5,10 +5,10 @@
 namespace {
 
 // The token tells the host the module is ready; it is never read through.
-void* moduleStartup() noexcept { return reinterpret_cast<void*>(std::uintptr_t{4}); }
+POLYIN_HOST_ENTRY void* moduleStartup() noexcept { return reinterpret_cast<void*>(std::uintptr_t{4}); }
 
 // Nothing to release: runs keep no host resources between them.
-void moduleShutdown(void*) noexcept {}
+POLYIN_HOST_ENTRY void moduleShutdown(void*) noexcept {}
 
 const ServerEntry serverList[] = {
     {"CommandSequence", "kelto_outlines", activateImport, nullptr},

@@ -9,6 +9,15 @@
 
 #define POLYIN_EXPORT __attribute__((visibility("default")))
 
+// Functions the host calls. An i386 host may enter them with the stack aligned to 4 bytes only,
+// as the older calling convention promised, where the module's SSE code keeps 16-byte aligned
+// locals: these functions realign the stack on entry.
+#if defined(__i386__)
+#define POLYIN_HOST_ENTRY __attribute__((force_align_arg_pointer))
+#else
+#define POLYIN_HOST_ENTRY
+#endif
+
 extern "C" {
 
 // An entry of a host table that this module never calls.
