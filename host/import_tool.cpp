@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <CLI/CLI.hpp>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -64,7 +65,11 @@ bool parseWhole(const std::string& text, const char* option, long low, long high
     char* end = nullptr;
     errno = 0;
     long parsed = std::strtol(text.c_str(), &end, 10);
-    if (errno != 0 || end == text.c_str() || *end != '\0' || parsed < low || parsed > high)
+    // digits as written: strtol would also pass over leading blanks and a "+"
+    const char first = text.empty() ? '\0' : text[0];
+    const bool digitsFirst = std::isdigit(static_cast<unsigned char>(first)) != 0 || first == '-';
+    if (!digitsFirst || errno != 0 || end == text.c_str() || *end != '\0' || parsed < low ||
+        parsed > high)
         return fail(std::string(option) + " takes a whole number from " + std::to_string(low) +
                     " to " + std::to_string(high) + ", not \"" + text + "\"");
     value = parsed;
@@ -118,10 +123,13 @@ bool makeDirectories(const std::string& filePath, std::string& error) {
     return true;
 }
 
-// A path as one spelling of where it leads, to tell outputs apart before any exists.
+// A path as one spelling of where it leads, to tell outputs apart before any exists: the
+// links among the directories that exist are followed, so that two names of one file match.
 std::string normalPath(const std::string& path) {
-    std::error_code ignored;
-    return std::filesystem::absolute(path, ignored).lexically_normal().string();
+    std::error_code failed;
+    std::filesystem::path absolute = std::filesystem::absolute(path, failed);
+    std::filesystem::path resolved = std::filesystem::weakly_canonical(absolute, failed);
+    return (failed ? absolute : resolved).lexically_normal().string();
 }
 
 // A file that exists, as the device and inode that identify it under any name.

@@ -194,8 +194,11 @@ bool canCompare() { return true; }
 bool writeComparePng(const std::string& fileName, const std::string& svgFile,
                      const DrawnScene& scene, int longSide, std::string& error) {
     GError* failure = nullptr;
+    // from a file object, so that a name like "file:x.svg" is the file of that name, not a link
+    GFile* file = g_file_new_for_path(svgFile.c_str());
     std::unique_ptr<RsvgHandle, HandleDeleter> handle(
-        rsvg_handle_new_from_file(svgFile.c_str(), &failure));
+        rsvg_handle_new_from_gfile_sync(file, RSVG_HANDLE_FLAGS_NONE, nullptr, &failure));
+    g_object_unref(file);
     if (!handle) {
         error = "cannot render " + svgFile + ": " + (failure ? failure->message : "unknown error");
         if (failure) g_error_free(failure);

@@ -70,6 +70,10 @@ TEST(ImportTool, DumpMatchesTheStandInHost) {
 TEST(ImportTool, ReportsBadUse) {
     testing_host::TempDir dir;
     std::string input = dir.write("in.svg", drawing);
+    // one directory under two names
+    ASSERT_EQ(mkdir((dir.path + "/real").c_str(), 0700), 0);
+    ASSERT_EQ(symlink("real", (dir.path + "/link").c_str()), 0);
+    const std::string real = dir.path + "/real/", link = dir.path + "/link/";
     const struct { std::string arguments; const char* message; } cases[] = {
         {"'" + dir.path + "/missing.svg'", "cannot read"},
         {"", "no input file"},
@@ -82,11 +86,16 @@ TEST(ImportTool, ReportsBadUse) {
         {"'" + input + "' -o '" + input + "/x.obj'", "cannot write"},
         {"'" + input + "' --svg /dev/null/x/o.svg", "cannot create /dev/null"},
         {"'" + input + "' --detail ''", "--detail takes"},
+        {"'" + input + "' --detail ' 7'", "--detail takes"},
+        {"'" + input + "' --detail '+7'", "--detail takes"},
+        {"'" + input + "' --size ' 64'", "--size takes"},
         {"'" + input + "' --svg ''", "--svg needs a file or directory name"},
         // outputs that would replace the input or one another are refused before the import
         {"'" + input + "' -o '" + input + "'", "over an input file"},
         {"'" + input + "' --svg '" + dir.path + "/'", "over an input file"},
         {"'" + input + "' -o '" + dir.path + "/x.obj' --svg '" + dir.path + "/x.mtl'", "twice"},
+        {"'" + input + "' -o '" + real + "x.obj' --svg '" + link + "x.obj'", "twice"},
+        {"'" + input + "' -o '" + real + "x.obj' --svg '" + link + "x.mtl'", "twice"},
         // modules the host cannot run, or cannot let go of
         {"'" + input + "' --module " + flawedModule("word"), "does not match this host"},
         {"'" + input + "' --module " + flawedModule("class"), "no command server"},

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -147,6 +148,34 @@ TEST(Preview, ComparesContentOutsideTheViewBox) {
     EXPECT_EQ(pixelAt(image, fit, 5, 5, 1), previewBackground);
     std::remove(svgFile.c_str());
     std::remove(pngFile.c_str());
+}
+
+// A file name that reads like a link ("file:...") still names the file itself: the original's
+// panel shows that file, red here, and never the blue one the link would lead to.
+TEST(Preview, ComparesTheFileOfTheNameAsGiven) {
+    testing_host::TempDir dir;
+    auto square = [](const char* colour) {
+        return std::string("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"10\" height=\"10\">"
+                           "<rect fill=\"") + colour + "\" width=\"10\" height=\"10\"/></svg>";
+    };
+    dir.write("drawing.svg", square("#0000ff"));
+    char previous[PATH_MAX];
+    ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
+    ASSERT_EQ(chdir(dir.path.c_str()), 0);  // the names below are relative
+    for (const std::string& name :
+         {std::string("plain.svg"), std::string("file:drawing.svg"), "file:" + dir.path + "/drawing.svg"}) {
+        SCOPED_TRACE(name);
+        dir.write(name, square("#ff0000"));
+        std::string error;
+        EXPECT_TRUE(writeComparePng("compare.png", name, sceneOf(square("#ff0000")), 64, error))
+            << error;
+        PreviewImage image;
+        if (!readPng("compare.png", image)) continue;
+        CanvasFit fit = fitCanvas({0, 0, 10, 10}, 64);
+        EXPECT_EQ(pixelAt(image, fit, 5, 5, 0), red);
+        EXPECT_EQ(pixelAt(image, fit, 5, 5, 1), red);
+    }
+    ASSERT_EQ(chdir(previous), 0);
 }
 
 #endif
