@@ -252,7 +252,7 @@ void setUpTables(const ServiceScript& services) {
 
     meshEditOps.editState = &editStateTag;
     meshEditOps.reserved1 = unusedEntry;
-    meshEditOps.finishEdit = finishEdit;
+    meshEditOps.finishEdit = services.finishEditEntry ? finishEdit : nullptr;
     fillUnused(meshEditOps.reserved3);
     meshEditOps.createPoint = createPoint;
     fillUnused(meshEditOps.reserved11);
@@ -264,7 +264,7 @@ void setUpTables(const ServiceScript& services) {
     fillUnused(surfaceService.reserved3);
     surfaceService.surfaceName = surfaceName;
     fillUnused(surfaceService.reserved6);
-    surfaceService.setSurfaceChannel = setSurfaceChannel;
+    surfaceService.setSurfaceChannel = services.setSurfaceChannelEntry ? setSurfaceChannel : nullptr;
 }
 
 void* lookUpService(const char* name, void* reserved) {

@@ -62,6 +62,8 @@ struct ServiceScript {
     bool context = true;
     bool beginMeshEditEntry = true;
     bool beginMeshEditSucceeds = true;
+    bool finishEditEntry = true;
+    bool setSurfaceChannelEntry = true;
     std::set<std::size_t> nullPoints;  // createPoint calls (counted from 0) that return null
 };
 

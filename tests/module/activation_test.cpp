@@ -68,7 +68,8 @@ TEST_F(ModuleTest, FirstRunWithoutNameBuildsOneEmptyEdit) {
 
 TEST_F(ModuleTest, RemembersConfirmedDetailOnly) {
     const struct { bool confirmed; int slider; int shownNext; } runs[] = {
-        {true, 250, 250}, {false, 7, 250}, {true, 3, 3}, {false, 1000, 3}, {true, 1000, 1000}};
+        {true, 250, 250}, {false, 7, 250}, {true, 3, 3}, {false, 1000, 3}, {true, 1000, 1000},
+        {true, 0, 0}, {false, 5, 0}};  // a confirmed 0 is remembered like any other detail
     int shownNow = 10;
     for (const auto& run : runs) {
         StandInHost host;
@@ -88,7 +89,7 @@ TEST_F(ModuleTest, ToleranceIsOneOverDetail) {
     // No slider value: the slider reads back what it showed, 10 on the first run.
     const struct { std::optional<int> slider; float tolerance; } cases[] = {
         {std::nullopt, 0.1f}, {10, 0.1f}, {1, 1.0f}, {0, 1.0f}, {250, 0.004f}, {1000, 0.001f},
-        {3, 1.0f / 3.0f}};
+        {3, 1.0f / 3.0f}, {-4, -0.25f}};  // only 0 is special: a negative detail is inverted too
     for (const auto& c : cases) {
         SCOPED_TRACE(c.slider.value_or(-1));
         StandInHost host;
@@ -171,6 +172,12 @@ TEST_F(ModuleTest, MissingServicesAreNeverCalled) {
          0, "destroyPanel", 0},
         {"beginMeshEdit fails", [](standin::HostScript& s) { s.services.beginMeshEditSucceeds = false; },
          0, "beginMeshEdit", 0},
+        // a service without one of its entries: the import goes on without that step
+        {"no finishEdit", [](standin::HostScript& s) { s.services.finishEditEntry = false; }, 0,
+         "firstSurface", 1},
+        {"no setSurfaceChannel",
+         [](standin::HostScript& s) { s.services.setSurfaceChannelEntry = false; }, 0,
+         "finishEdit", 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -152,4 +152,31 @@ TEST(HostileModule, RepeatedRunsAndReloadsLeaveNothingAllocated) {
     std::size_t after = mallinfo2().uordblks;
     EXPECT_LE(after, before + 4096) << "grew by " << (after - before) << " bytes";
 }
+
+// An import the host gives no mesh edit still releases everything it read.
+TEST(HostileModule, ImportsWithoutAMeshEditLeaveNothingAllocated) {
+    TempFile file(repeat(unitSquare, 100));
+    ASSERT_FALSE(file.name().empty());
+    auto module = loadModule();
+    ASSERT_NE(module, nullptr);
+    const struct { const char* name; void (*adjust)(standin::ServiceScript&); } cases[] = {
+        {"no context", [](standin::ServiceScript& s) { s.context = false; }},
+        {"no beginMeshEdit", [](standin::ServiceScript& s) { s.beginMeshEditEntry = false; }},
+        {"beginMeshEdit fails", [](standin::ServiceScript& s) { s.beginMeshEditSucceeds = false; }},
+    };
+    for (const auto& c : cases) {
+        auto run = [&] {
+            standin::StandInHost host;
+            host.script.file.fullName = file.name();
+            c.adjust(host.script.services);
+            EXPECT_EQ(host.run(*module), 0) << c.name;
+            EXPECT_TRUE(host.scene.polygons.empty()) << c.name;
+        };
+        run();  // the first run's one-time allocations
+        std::size_t before = mallinfo2().uordblks;
+        for (int i = 0; i < 20; ++i) run();
+        std::size_t after = mallinfo2().uordblks;
+        EXPECT_LE(after, before + 4096) << c.name << ": grew by " << (after - before) << " bytes";
+    }
+}
 #endif

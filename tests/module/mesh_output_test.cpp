@@ -96,6 +96,51 @@ TEST_F(ModuleTest, AlphaByteIsPartOfTheKey) {
     }
 }
 
+TEST_F(ModuleTest, DistinctFillsNeverShareASlot) {
+    // Fills whose keys start their search at the same place of the smallest table (red and
+    // green, black and #123456), and runs of 9 and 18 fills that each need their own slot.
+    const struct { std::vector<int> fills; } cases[] = {
+        {{0xff0000, 0x00ff00}},
+        {{0x000000, 0x123456, 0x000000}},
+        {{0x808080, 0xff00ff, 0x008000, 0xff0000, 0x00ff00}},
+        {{0, 1, 2, 3, 4, 5, 6, 7, 8}},
+        {{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17}},
+    };
+    for (const auto& c : cases) {
+        std::string shapes;
+        for (int fill : c.fills) {
+            char rect[80];
+            std::snprintf(rect, sizeof rect, "<rect fill='#%06x' width='1' height='1'/>", fill);
+            shapes = rect + shapes;  // the list runs from the last element
+        }
+        SCOPED_TRACE(shapes);
+        module.reset();
+        module = testing_host::loadModule();
+        StandInHost host;
+        ASSERT_EQ(import(host, svg(shapes)), 0);
+        // slots in order of first use; a fill seen before takes its slot again
+        std::vector<int> seen;
+        std::vector<std::string> expected;
+        for (int fill : c.fills) {
+            std::size_t slot = 0;
+            while (slot < seen.size() && seen[slot] != fill) ++slot;
+            if (slot == seen.size()) seen.push_back(fill);
+            expected.push_back("Surface " + std::to_string(slot));
+        }
+        std::vector<std::string> names;
+        for (const auto& polygon : host.scene.polygons) names.push_back(polygon.surfaceName);
+        EXPECT_EQ(names, expected);
+        ASSERT_EQ(host.scene.surfaces.size(), seen.size());
+        for (std::size_t slot = 0; slot < seen.size(); ++slot) {
+            const std::vector<double> rgb = {((seen[slot] >> 16) & 0xFF) / 255.0,
+                                             ((seen[slot] >> 8) & 0xFF) / 255.0,
+                                             (seen[slot] & 0xFF) / 255.0};
+            ASSERT_NE(host.scene.surfaces[slot].channel("BaseColor"), nullptr) << slot;
+            EXPECT_EQ(*host.scene.surfaces[slot].channel("BaseColor"), rgb) << slot;
+        }
+    }
+}
+
 TEST_F(ModuleTest, ExistingSurfacesBearingTheNameAreRecoloured) {
     StandInHost host;
     host.addSurface("Surface 0");

@@ -114,6 +114,8 @@ TEST(StyleDeclarations, SplitsAndTrims) {
         {"fillx:#5", 0, 0u, 1, 1}, {"fill x:#5", 0, 0u, 1, 1}, {"fill#2", 0, 0u, 1, 1},
         {"fill \t:#9", 1, 0x9u, 1, 1}, {"fill ;", 1, 0u, 1, 1}, {"stroke-widths:3", 0, 0u, 1, 1},
         {"fill-opacity :0.5; stroke-width\t: 3", 0, 0u, 3, 0.5f}, {"fill-:#6", 0, 0u, 1, 1},
+        // only the whole value "none" switches the paint off; a longer word is a colour (0)
+        {"fill:#1;fill:nonex", 1, 0u, 1, 1}, {"fill:#1;fill:none x", 1, 0u, 1, 1},
     };
     for (const auto& c : cases) {
         const StyleFrame frame = styled(c.text);
@@ -135,6 +137,13 @@ TEST(StyleDeclarations, KeepsTheFirst511Characters) {
     // Colours and numbers too: the digits past the 511th are not read.
     const std::string colour = "#" + std::string(510, '1') + std::string(90, '2');
     EXPECT_EQ(styled("fill:" + colour + " ;stroke-width:2").fillColor, 0x11111111u);
+    // At the bound itself: a value of 511 characters is read whole, one of 512 loses its last.
+    for (const std::size_t zeros : {509u, 510u}) {
+        const std::string last = "#" + std::string(zeros, '0') + "1";
+        EXPECT_EQ(styled("fill:" + last).fillColor, zeros == 509 ? 1u : 0u) << last.size();
+        EXPECT_EQ(styled("stroke-width:" + std::string(zeros + 1, '0') + "7").strokeWidth,
+                  zeros == 509 ? 7.0f : 0.0f) << last.size();
+    }
     const std::string one = "0." + std::string(508, '0') + "1e509";  // 1, but 0 when cut at 511
     EXPECT_EQ(styled("fill-opacity:" + one).fillOpacity, 0.0f);
     const char text[] = "fill:#12345";

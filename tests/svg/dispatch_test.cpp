@@ -36,6 +36,9 @@ TEST(ElementDispatch, GroupsPushUntilTheirEndTag) {
         {"<svg><g><rect/><path/><circle/><line/><polyline/><polygon/>", 1},
         {"<g><defs><g></g></defs>", 1},
         {"<defs><g></defs><g>", 1},
+        // a path's own frame is gone once it is read, whether or not its end tag follows
+        {"<g><path d=\"M0 0 L1 0\" /></g>", 0},
+        {"<path fill=\"#f00\" d=\"M0 0 L1 0\">", 0},
     };
     for (const auto& c : cases) EXPECT_EQ(dispatch(c.markup)->styleTop, c.styleTop) << c.markup;
 }

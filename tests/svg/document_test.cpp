@@ -61,6 +61,10 @@ TEST(ParseSvgText, ReadsTheWholeSubset) {
         {"<polyline points=\"0,0 1,1\" stroke=\"#123456\" stroke-width=\"3\" "
          "transform=\"matrix(2 0 0 1 0 0)\"/>",
          "open (0,0) (2,1) stroke FF123456 width 6"},
+        // each paint takes the alpha of its own opacity
+        {"<line x2=\"1\" fill=\"#ff0000\" fill-opacity=\"0.5\" stroke=\"#0000ff\" "
+         "stroke-opacity=\"0.25\"/>",
+         "open (0,0) (1,0) fill 7FFF0000 stroke 3F0000FF width 1"},
         {"<g fill=\"#ff0000\"><polygon fill=\"none\" points=\"0,0 1,0 1,1\"/>"
          "<polygon points=\"0,0 1,0 1,1\"/></g>",
          "closed (0,0) (1,0) (1,1) | closed (0,0) (1,0) (1,1) fill FFFF0000"},

@@ -79,6 +79,11 @@ TEST(ScanDecimal, LongMantissasStayCorrectlyRounded) {
     scanDecimal(withD.c_str(), &viaD);
     std::from_chars(withE.data(), withE.data() + withE.size(), viaE);
     EXPECT_EQ(viaD, viaE);
+    // A tie in the digits that are kept is broken by a nonzero digit far beyond them.
+    std::string pastTie = "9007199254740993." + std::string(800, '0') + "1";
+    EXPECT_EQ(readDecimal(pastTie.c_str()), 9007199254740994.0);
+    std::string exactTie = "9007199254740993." + std::string(800, '0');
+    EXPECT_EQ(readDecimal(exactTie.c_str()), 9007199254740992.0);
     // 63 zeros and a 1 are still the number 1 when the whole text is read.
     std::string zeros = std::string(63, '0') + "1";
     EXPECT_EQ(readDecimal(zeros.c_str()), 1.0);
@@ -180,6 +185,8 @@ TEST(ScanDecimal, FastConversionIsCorrectlyRoundedAtItsLimits) {
         "9007199254740993", "1e22", "1e23", "1e-22", "1e-23", "123456789012345678e-5",
         "1.7976931348623157e308", "2.2250738585072014e-308", "4.9e-324", "5e-325",
         "9007199254740992e15", "9007199254740993e15", "1e37", "123e37", "0.000000000000000000123",
+        // small mantissas that the power moved into the integer would carry past 64 bits
+        "18447e37", "18448.0e37", "-184467.5e36",
     };
     for (const char* text : edges) expectCorrectlyRounded(text);
 }

@@ -1,6 +1,7 @@
 #include "svg/parse_context.h"
 
 #include <gtest/gtest.h>
+#include <malloc.h>
 
 #include <cstdio>
 #include <memory>
@@ -208,6 +209,19 @@ TEST(EmitPath, FailedAllocationDropsOnlyThatPolyline) {
     emitPath(*state, 0);
     EXPECT_EQ(listLength(state->paths), 1);
     EXPECT_EQ(state->pointCount, 1) << "the points stay buffered";
+}
+
+TEST(EmitPath, FailedPointArrayLeavesNothingAllocated) {
+    // A record whose point array cannot be had is released at once, not kept out of the list.
+    StatePtr state = newState();
+    appendPoint(*state, 1.0f, 1.0f);
+    const std::size_t before = mallinfo2().uordblks;
+    for (int i = 0; i < 100; ++i) {
+        FailingAllocations failing(1);  // the record, then not its point array
+        emitPath(*state, 0);
+    }
+    EXPECT_EQ(mallinfo2().uordblks, before);
+    EXPECT_EQ(state->paths, nullptr);
 }
 
 TEST(ParseSvgText, EmptyOrTaglessTextGivesNull) {

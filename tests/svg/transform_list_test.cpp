@@ -68,6 +68,8 @@ TEST(TransformList, KeywordActsBeforeTheCurrentTransform) {
         {"scale(2) translate(10,20)", identity, {2, 0, 0, 2, 20, 40}},  // (1,1) -> (22,42)
         {"translate(1,1)", {2, 0, 0, 2, 10, 0}, {2, 0, 0, 2, 12, 2}},
         {"matrix(0 1 -1 0 0 0)", {2, 0, 0, 2, 10, 0}, {0, 2, -2, 0, 10, 0}},
+        // no entry zero or repeated, so each product term is told apart
+        {"matrix(1 2 3 4 5 6)", {2, 3, 5, 7, 11, 13}, {12, 17, 26, 37, 51, 70}},
         // sums run left to right in float: (1 + 1e8) - 1e8 is 0
         {"translate(1 1e8)", {1, 0, 1, 1, -1e8f, 0}, {1, 0, 1, 1, 0, 1e8f}},
     };
