@@ -203,11 +203,16 @@ void forEachWindowWidth(Check check) {
 
 TEST(SubdivideCurve, MatchesThePlainRecursionAtEveryDepth) {
     // Curves whose halves part early and late, so that pieces side by side take different
-    // turns; a loop, a cusp, a curve of one point and one with a chord of length zero.
+    // turns; a loop, a cusp, a curve of one point and one with a chord of length zero. The
+    // last folds back on itself at a size whose squares overflow, so that the pieces above
+    // fail, and deep in the window lies a piece whose chord has length zero and whose split
+    // point is its start: flat, measured to that start.
+    const float k = 0x1p62f;
     const float curves[][8] = {
         {0, 0, 30, 90, 70, -80, 100, 10}, {0, 0, 100, 100, 0, 100, 100, 0},
         {0, 0, 3, 0, 3, 0.001f, 3, 1},    {-5, 2, 400, 7, -390, 6, 5, 2},
         {1, 1, 1, 1, 1, 1, 1, 1},         {0, 0, 60, 40, -60, 40, 0, 0},
+        {9 * k, 0, -43 * k, 0, 193 * k, 0, -819 * k, 0},
     };
     const float tolerances[] = {1.0f, 0.1f, 0.003f, 0.0f};
     forEachWindowWidth([&] {

@@ -56,6 +56,13 @@ TEST(ScanDecimal, OutOfRangeGivesSignedInfinityOrZero) {
         {"123456e99999999999999999999", std::numeric_limits<double>::infinity()},
         {"1e-99999999999999999999", 0.0},
         {"1e39", 1e39},
+        // exponents past what a long holds saturate rather than wrap around to a small one
+        // (2^64 + 5 and 2^32 + 5)
+        {"1e18446744073709551621", std::numeric_limits<double>::infinity()},
+        {"-1e18446744073709551621", -std::numeric_limits<double>::infinity()},
+        {"1e-18446744073709551621", 0.0},
+        {"1e4294967301", std::numeric_limits<double>::infinity()},
+        {"1e-4294967301", 0.0},
     };
     for (const auto& c : cases) {
         double value = 7.0;
@@ -79,11 +86,15 @@ TEST(ScanDecimal, LongMantissasStayCorrectlyRounded) {
     scanDecimal(withD.c_str(), &viaD);
     std::from_chars(withE.data(), withE.data() + withE.size(), viaE);
     EXPECT_EQ(viaD, viaE);
-    // A tie in the digits that are kept is broken by a nonzero digit far beyond them.
-    std::string pastTie = "9007199254740993." + std::string(800, '0') + "1";
-    EXPECT_EQ(readDecimal(pastTie.c_str()), 9007199254740994.0);
-    std::string exactTie = "9007199254740993." + std::string(800, '0');
-    EXPECT_EQ(readDecimal(exactTie.c_str()), 9007199254740992.0);
+    // Past the kept digits, an integer part's digits still scale the value, and a digit that
+    // is not 0 still breaks a tie: 1 + 2^-53 lies halfway between two doubles and rounds to
+    // even, while anything above it, however far down, rounds up.
+    const std::string wide = "1" + std::string(799, '0') + "e-790";
+    EXPECT_EQ(readDecimal(wide.c_str()), 1e9);
+    const std::string halfway = "1.00000000000000011102230246251565404236316680908203125";
+    EXPECT_EQ(readDecimal(halfway.c_str()), 1.0);
+    const std::string above = halfway + std::string(800, '0') + "1";
+    EXPECT_EQ(readDecimal(above.c_str()), std::nextafter(1.0, 2.0));
     // 63 zeros and a 1 are still the number 1 when the whole text is read.
     std::string zeros = std::string(63, '0') + "1";
     EXPECT_EQ(readDecimal(zeros.c_str()), 1.0);

@@ -158,3 +158,34 @@ TEST(TokenizeMarkup, LongNamesEndAtTheirBlankInAnyBlock) {
         for (const auto& c : cases) EXPECT_EQ(tokenize(c.markup), c.expected) << '"' << c.markup << '"';
     }
 }
+
+TEST(TokenizeMarkup, EachBlankEndsANameInAnyBlock) {
+    // The block scans find the five control blanks as one range of byte values: each of them,
+    // and the space, ends an element or attribute name of any length, wherever it falls in the
+    // 16-byte blocks, and the bytes just outside the range stay part of the name.
+    const std::string blanks[] = {" ", "\t", "\n", "\v", "\f", "\r"};
+    const std::string others[] = {"\x08", "\x0E", "\x1F", "\x7F", "\x80", "\x85", "\x89"};
+    for (std::size_t length = 1; length <= 40; ++length) {
+        const std::string name(length, 'n');
+        for (const std::string& blank : blanks) {
+            const struct { std::string markup; Events expected; } cases[] = {
+                {"<" + name + blank + "a=\"1\"/>", {"start " + name + " [a=1]", "end " + name}},
+                {"<e " + name + blank + "=\"1\"/>", {"start e [" + name + "=1]", "end e"}},
+                {"<e a=\"1\"" + blank + name + "=\"2\"/>", {"start e [a=1 " + name + "=2]", "end e"}},
+            };
+            for (const auto& c : cases) {
+                EXPECT_EQ(tokenize(c.markup), c.expected) << '"' << c.markup << '"';
+            }
+        }
+        for (const std::string& other : others) {
+            const std::string joined = name + other + "m";
+            const struct { std::string markup; Events expected; } cases[] = {
+                {"<" + joined + " a=\"1\"/>", {"start " + joined + " [a=1]", "end " + joined}},
+                {"<e " + joined + "=\"1\"/>", {"start e [" + joined + "=1]", "end e"}},
+            };
+            for (const auto& c : cases) {
+                EXPECT_EQ(tokenize(c.markup), c.expected) << '"' << c.markup << '"';
+            }
+        }
+    }
+}
