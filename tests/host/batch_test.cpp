@@ -116,6 +116,8 @@ TEST(ImportToolBatch, ImportsEveryFileAndFailsAtTheEndForABadOne) {
     EXPECT_NE(run.output.find("[3/3] second.svg  2 polygons\n"), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("done: 3 files, 1 failed, 3 polygons, 9 points"), std::string::npos)
         << run.output;
+    // one progress line per file, not the one-file summary
+    EXPECT_EQ(run.output.find(" paths, "), std::string::npos) << run.output;
     EXPECT_TRUE(std::ifstream(dir.path + "/out/first.obj").good());
     EXPECT_TRUE(std::ifstream(dir.path + "/out/second.mtl").good());
 }

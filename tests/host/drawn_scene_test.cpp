@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -36,6 +38,39 @@ TEST(DrawnScene, GroupsHostPolygonsBySurfaceName) {
     EXPECT_EQ(scene.surfaces[1].polygonCount, 2u);
     EXPECT_EQ(scene.surfaces[2].polygonCount, 2u);
     EXPECT_EQ(scene.surfaces[0].baseColor[0], 1.0);
+}
+
+// Corners the host never gave out (an id it refused, or one past its last point) are left out
+// of the outline; a surface the module never coloured shows the host's default grey, and one it
+// did shows its colour and transparency.
+TEST(DrawnScene, KeepsOnlyWhatTheHostCanShow) {
+    standin::HostScene host;
+    host.points = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}};
+    host.surfaces = {{"Surface 0", true, {}},
+                     {"Surface 1", true, {{"BaseColor", {1, 0, 0}}, {"Transparency", {0.25}}}}};
+    host.polygons = {{"Surface 0", {0, 3, -1, 2}}, {"Surface 1", {1}}};
+    DrawnScene scene = sceneFromHost(host);
+    ASSERT_EQ(scene.polygons.size(), 2u);
+    EXPECT_EQ(scene.polygons[0].points, (std::vector<std::size_t>{0, 2}));
+    ASSERT_EQ(scene.surfaces.size(), 2u);
+    EXPECT_EQ(hexColor(scene.surfaces[0]), "#c8c8c8");
+    EXPECT_EQ(scene.surfaces[0].transparency, 0.0);
+    EXPECT_EQ(hexColor(scene.surfaces[1]), "#ff0000");
+    EXPECT_EQ(scene.surfaces[1].transparency, 0.25);
+}
+
+// The bounds (of the report, the SVG and the pictures) hold the polygons' points at a finite
+// place in every axis, and nothing else.
+TEST(DrawnScene, BoundsHoldOnlyFinitePolygonCorners) {
+    const double inf = std::numeric_limits<double>::infinity();
+    DrawnScene scene;
+    scene.points = {{1, 2, 0}, {3, -4, 0}, {inf, 0, 0}, {0, std::nan(""), 0}, {9, 9, -inf},
+                    {100, 100, 0}};
+    scene.polygons = {{0, {0, 1, 2}}, {0, {3, 4, 1}}};
+    DrawnBounds bounds = sceneBounds(scene);
+    ASSERT_FALSE(bounds.empty);
+    EXPECT_EQ(bounds.low, (std::array<double, 3>{{1, -4, 0}}));
+    EXPECT_EQ(bounds.high, (std::array<double, 3>{{3, 2, 0}}));
 }
 
 // Fill keys take slots in the order they first appear, as the module numbers them.

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -109,7 +110,7 @@ TEST(WriteObj, CopesWithAwkwardSurfacesAndPolygons) {
     standin::HostScene scene;
     scene.points = {{0, 0, 0}, {1, 0, 0}};
     scene.surfaces = {{"A", true, {}}, {"A", true, {{"BaseColor", {0, 1, 0}}}},
-                      {"line\nbreak", true, {}}};
+                      {"line\nbreak", true, {}}, {"Surface 9", false, {}}};
     scene.polygons = {{"A", {0, 1}}, {"line\nbreak", {}}, {"A", {1}}};
     const WrittenScene written = writtenAsObj(scene);
     EXPECT_EQ(written.obj,
@@ -120,6 +121,33 @@ TEST(WriteObj, CopesWithAwkwardSurfacesAndPolygons) {
               std::string::npos) << mtl;
     EXPECT_NE(mtl.find("\n# host surface \"line?break\"\nnewmtl line_break\n"), std::string::npos)
         << mtl;
+    // a surface the host answers no name for shows none in its comment either
+    EXPECT_NE(mtl.find("\n# host surface \"\"\nnewmtl unnamed\n"), std::string::npos) << mtl;
+}
+
+// A scene whose OBJ text is many times the writer's buffer comes out whole and in order.
+TEST(WriteObj, WritesLargeScenesWhole) {
+    constexpr long pointCount = 30000;
+    standin::HostScene scene;
+    scene.surfaces = {{"Surface 0", true, {}}};
+    std::string expected = "# SVG outlines as built in the host\nmtllib out.mtl\n";
+    for (long i = 0; i < pointCount; ++i) {
+        const double x = static_cast<double>(i) / 7.0, y = -static_cast<double>(i % 1000) / 3.0;
+        scene.points.push_back({x, y, 0});
+        expected += "v " + standin::nineDigitText(x) + " " + standin::nineDigitText(y) + " 0\n";
+    }
+    expected += "usemtl Surface_0\n";
+    for (long i = 0; i + 2 < pointCount; i += 3) {
+        scene.polygons.push_back({"Surface 0", {i, i + 1, i + 2}});
+        expected += "f " + std::to_string(i + 1) + " " + std::to_string(i + 2) + " " +
+                    std::to_string(i + 3) + "\n";
+    }
+    const std::string obj = writtenAsObj(scene).obj;
+    ASSERT_GT(expected.size(), std::size_t{4} << 16);
+    EXPECT_EQ(obj.size(), expected.size());
+    const auto differ = std::mismatch(obj.begin(), obj.end(), expected.begin(), expected.end());
+    EXPECT_TRUE(differ.first == obj.end() && differ.second == expected.end())
+        << "first difference at byte " << (differ.first - obj.begin());
 }
 
 TEST(MaterialName, KeepsOnlyOneWordCharacters) {

@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <limits>
 #include <sstream>
 #include <string>
 #include <unistd.h>
@@ -246,6 +248,24 @@ TEST(ImportToolPictures, KeepsAnEarlierFilesPicture) {
     EXPECT_EQ(image.width, 2 * 32 + comparePanelGap);
 }
 #endif
+
+// A polygon through a point at infinity or NaN has no outline to write; the others keep theirs
+// and the view fits them alone.
+TEST(SceneSvg, LeavesOutPolygonsThroughPointsAtNoFinitePlace) {
+    const double inf = std::numeric_limits<double>::infinity();
+    DrawnScene scene;
+    scene.points = {{0, -1, 0}, {2, -1, 0}, {2, -2, 0}, {inf, -1, 0}, {1, std::nan(""), 0}};
+    scene.polygons = {{0, {0, 1, 2}}, {0, {0, 3, 1}}, {0, {4, 1, 2}}};
+    scene.surfaces = {{"Surface 0", {{1, 0, 0}}, 0.0, 3}};
+    std::ostringstream out;
+    writeSceneSvg(out, scene);
+    const std::string svg = out.str();
+    EXPECT_NE(svg.find("viewBox=\"0 1 2 1\""), std::string::npos) << svg;
+    EXPECT_NE(svg.find("d=\"M0 1 L2 1 L2 2 Z\""), std::string::npos) << svg;
+    EXPECT_EQ(svg.find("<path"), svg.rfind("<path")) << svg;
+    EXPECT_EQ(svg.find("inf"), std::string::npos) << svg;
+    EXPECT_EQ(svg.find("nan"), std::string::npos) << svg;
+}
 
 TEST(SceneSvg, KeepsTheDocumentOrder) {
     DrawnScene scene = sceneOf("<rect fill=\"#ff0000\" width=\"1\" height=\"1\"/>"

@@ -70,9 +70,14 @@ TEST(PreflightReport, NamesEachConstructOnItsLine) {
         {"<rect style=\"fill:rgb(1,2,3)\" width=\"1\" height=\"1\"/>", Construct::NonHexColor,
          "\"rgb(1,2,3)\"", 1, 1},
         {"<g fill=\"url(#g)\">", Construct::NonHexColor, "\"url(#g)\"", 1, 1},
+        // a long value is cut short to keep the report line readable
+        {"<g fill=\"url(#a-gradient-with-a-rather-long-name-indeed)\">", Construct::NonHexColor,
+         "\"url(#a-gradient-with-a-rather-long-name-...\"", 1, 1},
         {"<rect fill=\"#f00\" width=\"1\" height=\"1\"/>", Construct::ShortHexColor, "\"#f00\"", 1, 1},
         {"<rect fill=\"#ff000080\" width=\"1\" height=\"1\"/>", Construct::AlphaHexColor,
          "\"#ff000080\"", 1, 1},
+        {"<rect fill=\"#f008\" width=\"1\" height=\"1\"/>", Construct::AlphaHexColor,
+         "\"#f008\"", 1, 1},
         {"<g fill-opacity=\"50%\">", Construct::OpacityOutOfRange, "\"50%\"", 1, 1},
         {"<g transform=\"rotate(45) skewX(3) rotate(1)\">", Construct::IgnoredTransform, "rotate",
          2, 1},
@@ -148,6 +153,12 @@ TEST(PreflightReport, ExplainsTheFirstOccurrence) {
          Construct::PathAfterOpenTag, "the path on line 2 has no end tag"},
         {"<svg width=\"100\" height=\"200\" viewBox=\"0 0 100 100\">", Construct::RootViewport,
          "a viewer shows one user unit as 1 x 2 px"},
+        // the offset is where the viewBox origin moves to
+        {"<svg viewBox=\"10 -5 5 5\" width=\"10\">", Construct::RootViewport,
+         "a viewer shows one user unit as 2 x 1 px, moved by (-10, 5)"},
+        // C keeps 5 numbers when L comes: L reads 2 of them and drops 4 with 6, and 7 is left over
+        {"<path d=\"M0 0 C 1 2 3 4 5 L 6 7\"/>", Construct::PathHeldNumbers,
+         "line 1: 5 dropped, 2 read by the next command"},
     };
     for (const auto& c : cases) {
         PreflightReport report = checkSvgText(c.markup, 0.1f);
@@ -157,19 +168,29 @@ TEST(PreflightReport, ExplainsTheFirstOccurrence) {
     }
 }
 
-// Only a finding with more occurrences than listed lines ends its list with "...".
+// Only a finding with more occurrences than listed lines ends its list with "..."; a line that
+// holds several occurrences is listed once.
 TEST(PreflightReport, KeepsTheFirstLinesAndCountsTheRest) {
-    const struct { int count; const char* lines; } cases[] = {
-        {8, "(8x; lines 2, 3, 4, 5, 6, ...)\n"}, {5, "(5x; lines 2, 3, 4, 5, 6)\n"}};
+    const struct {
+        std::string markup;
+        std::size_t count;
+        std::vector<int> lines;
+        const char* text;
+    } cases[] = {
+        {"<svg>\n<ellipse/>\n<ellipse/>\n<ellipse/>\n<ellipse/>\n<ellipse/>\n<ellipse/>\n"
+         "<ellipse/>\n<ellipse/>\n", 8, {2, 3, 4, 5, 6}, "(8x; lines 2, 3, 4, 5, 6, ...)\n"},
+        {"<svg>\n<ellipse/>\n<ellipse/>\n<ellipse/>\n<ellipse/>\n<ellipse/>\n", 5,
+         {2, 3, 4, 5, 6}, "(5x; lines 2, 3, 4, 5, 6)\n"},
+        {"<svg>\n<ellipse/><ellipse/>\n<ellipse/>\n", 3, {2, 3}, "(3x; lines 2, 3)\n"},
+        {"<svg>\n<ellipse/><ellipse/><ellipse/>\n", 3, {2}, "(3x; line 2)\n"},
+    };
     for (const auto& c : cases) {
-        std::string markup = "<svg>\n";
-        for (int i = 0; i < c.count; ++i) markup += "<ellipse/>\n";
-        PreflightReport report = checkSvgText(markup, 0.1f);
+        PreflightReport report = checkSvgText(c.markup, 0.1f);
         const Finding* finding = findConstruct(report, Construct::UnreadElement);
-        ASSERT_NE(finding, nullptr);
-        EXPECT_EQ(finding->count, static_cast<std::size_t>(c.count));
-        EXPECT_EQ(finding->lines, (std::vector<int>{2, 3, 4, 5, 6}));
-        EXPECT_NE(describe(report).find(c.lines), std::string::npos) << describe(report);
+        ASSERT_NE(finding, nullptr) << c.markup;
+        EXPECT_EQ(finding->count, c.count) << c.markup;
+        EXPECT_EQ(finding->lines, c.lines) << c.markup;
+        EXPECT_NE(describe(report).find(c.text), std::string::npos) << describe(report);
     }
 }
 
@@ -325,7 +346,8 @@ TEST(ImportToolReport, PrintsFindingsAndTheImportAndFailsWhenStrict) {
     testing_host::TempDir dir;
     std::string lossy = dir.write("lossy.svg", testing_host::svg("\n<ellipse rx='1' ry='1'/>\n"
                                                    "<rect fill='#ff0000' width='2' height='1'/>"));
-    std::string clean = dir.write("clean.svg", testing_host::svg("<rect fill='#ff0000' width='2' height='1'/>"));
+    std::string clean =
+        dir.write("clean.svg", testing_host::svg("<rect fill='#ff0000' width='2' height='1'/>"));
     const std::string out = " -o '" + dir.path + "/out/'";
     testing_host::ToolRun report = testing_host::runImportTool("'" + lossy + "' --report" + out);
     EXPECT_EQ(report.status, 0) << report.output;
@@ -340,6 +362,44 @@ TEST(ImportToolReport, PrintsFindingsAndTheImportAndFailsWhenStrict) {
         testing_host::runImportTool("'" + clean + "' '" + lossy + "' --strict" + out);
     EXPECT_EQ(batch.status, 3) << batch.output;
     EXPECT_NE(batch.output.find("1 of 2 files have constructs"), std::string::npos) << batch.output;
+}
+
+// Besides the findings: --strict alone names the count of a lossy file and says nothing of a
+// clean one; several files end with how many pass something over, with --report as with
+// --strict; a failed file's status 1 comes before the 3 of a lossy one.
+TEST(ImportToolReport, SaysWhichFilesPassSomethingOver) {
+    testing_host::TempDir dir;
+    std::string lossy = dir.write("lossy.svg", testing_host::svg("\n<ellipse rx='1' ry='1'/>\n"
+                                                   "<rect fill='red' width='2' height='1'/>"));
+    std::string clean =
+        dir.write("clean.svg", testing_host::svg("<rect fill='#ff0000' width='2' height='1'/>"));
+    const std::string missing = "'" + dir.path + "/missing.svg'";
+    const std::string out = " -o '" + dir.path + "/out/'";
+    const struct {
+        std::string arguments;
+        int status;
+        const char* said;
+        const char* unsaid;
+    } cases[] = {
+        {"'" + lossy + "' --strict", 3,
+         "lossy.svg: 2 constructs passed over or read differently (see --report)\n", nullptr},
+        {"'" + clean + "' --strict", 0, nullptr, "constructs passed over"},
+        {"'" + clean + "' '" + lossy + "' --report", 0,
+         "\n1 of 2 files have constructs the import passes over\n", nullptr},
+        {"'" + lossy + "' " + missing + " --strict", 1,
+         "\n1 of 2 files have constructs the import passes over\n", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        testing_host::ToolRun run = testing_host::runImportTool(c.arguments + out);
+        EXPECT_EQ(run.status, c.status) << run.output;
+        if (c.said != nullptr) {
+            EXPECT_NE(run.output.find(c.said), std::string::npos) << run.output;
+        }
+        if (c.unsaid != nullptr) {
+            EXPECT_EQ(run.output.find(c.unsaid), std::string::npos) << run.output;
+        }
+    }
 }
 
 TEST(PreflightReport, AdvisesOnEveryConstruct) {

@@ -24,7 +24,55 @@ std::int32_t strayCalls(std::int32_t, ServiceLookup, CommandContext* context, vo
     return 0;
 }
 
+// Colours the first surface twice, as a second import onto the same scene does.
+std::int32_t recolourTwice(std::int32_t, ServiceLookup lookup, CommandContext*, void*) {
+    auto* surfaces = static_cast<SurfaceService*>(lookup("Surface Functions 4", nullptr));
+    const double red[3] = {1.0, 0.0, 0.0}, blue[3] = {0.0, 0.0, 1.0}, half = 0.5;
+    SurfaceHandle first = surfaces->firstSurface();
+    surfaces->setSurfaceChannel(first, "BaseColor", red);
+    surfaces->setSurfaceChannel(first, "Transparency", &half);
+    surfaces->setSurfaceChannel(first, "BaseColor", blue);
+    return 0;
+}
+
 }  // namespace
+
+// A channel set again takes the new value in its old place: the OBJ and the dump show the
+// colour of the last import.
+TEST(StandInHost, KeepsTheLastValueOfAChannel) {
+    standin::StandInHost host;
+    host.addSurface("Surface 0");
+    ASSERT_EQ(host.run(recolourTwice), 0);
+    ASSERT_EQ(host.scene.surfaces.size(), 1u);
+    const auto& channels = host.scene.surfaces[0].channels;
+    ASSERT_EQ(channels.size(), 2u);
+    EXPECT_EQ(channels[0].first, "BaseColor");
+    EXPECT_EQ(channels[0].second, (std::vector<double>{0.0, 0.0, 1.0}));
+    EXPECT_EQ(channels[1].first, "Transparency");
+}
+
+// The dump is how the x86-64 and the i386 module's scenes are compared: every point with all
+// three coordinates exact, every polygon with its surface name and corners (-1 for an id the
+// host never gave out), every surface with its channels, a nameless one as (null).
+TEST(StandInHost, DumpsTheSceneAsCanonicalText) {
+    standin::HostScene scene;
+    scene.points = {{0.5, -1.0, 0.0}, {0.1, 2.0, 3.0}, {-0.0, 0.0, 0.0}};
+    scene.polygons = {{"Surface 0", {0, 1, -1}}, {"Surface 1", {2}}};
+    scene.surfaces = {
+        {"Surface 0", true, {{"BaseColor", {1.0, 0.5, 0.0}}, {"Transparency", {0.25}}}},
+        {"Surface 1", false, {}}};
+    EXPECT_EQ(standin::dumpScene(scene),
+              "points 3\n"
+              "0x1p-1 -0x1p+0 0x0p+0\n"
+              "0x1.999999999999ap-4 0x1p+1 0x1.8p+1\n"
+              "-0x0p+0 0x0p+0 0x0p+0\n"
+              "polygons 2\n"
+              "\"Surface 0\" 0 1 -1\n"
+              "\"Surface 1\" 2\n"
+              "surfaces 2\n"
+              "\"Surface 0\" BaseColor 0x1p+0 0x1p-1 0x0p+0 Transparency 0x1p-2\n"
+              "(null)\n");
+}
 
 TEST(StandInHost, MarksCallsAModuleGetsWrong) {
     standin::StandInHost host;
