@@ -99,8 +99,9 @@ float toleranceFor(std::int32_t detail) noexcept {
 
 }  // namespace
 
-extern "C" POLYIN_HOST_ENTRY std::int32_t activateImport(std::int32_t version, ServiceLookup lookup,
-                                       CommandContext* context, void*) noexcept {
+extern "C" POLYIN_HOST_ENTRY std::int32_t activateImport(std::int32_t version,
+                                                         ServiceLookup lookup,
+                                                         CommandContext* context, void*) noexcept {
     if (version != requiredVersion) return 1;
     HostServices services = lookUpServices(lookup);
     if (services.requestFile == nullptr) return 0;

@@ -3,5 +3,7 @@
 
 #include "plugin/host_api.h"
 
-extern "C" POLYIN_HOST_ENTRY std::int32_t activateImport(std::int32_t version, ServiceLookup lookup,
-                                       CommandContext* context, void* unused) noexcept;
+extern "C" POLYIN_HOST_ENTRY std::int32_t activateImport(std::int32_t version,
+                                                         ServiceLookup lookup,
+                                                         CommandContext* context,
+                                                         void* unused) noexcept;

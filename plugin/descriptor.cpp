@@ -5,7 +5,9 @@
 namespace {
 
 // The token tells the host the module is ready; it is never read through.
-POLYIN_HOST_ENTRY void* moduleStartup() noexcept { return reinterpret_cast<void*>(std::uintptr_t{4}); }
+POLYIN_HOST_ENTRY void* moduleStartup() noexcept {
+    return reinterpret_cast<void*>(std::uintptr_t{4});
+}
 
 // Nothing to release: runs keep no host resources between them.
 POLYIN_HOST_ENTRY void moduleShutdown(void*) noexcept {}
