@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Prints the record digests of every benchmark document and the real-world set at both
 # tolerances, for one record-dump binary; two outputs must be identical.
-#   bench/compare_dumps.sh build/x86_64/bench/polyin_record_dump > x86_64.txt
+#   bench/compare_dumps.sh build/bench/bench/polyin_record_dump > x86_64.txt
 set -eu
 dump=$1
 icons=${2:-/usr/share/icons}

@@ -287,12 +287,17 @@ void* lookUpService(const char* name, void*) {
     return nullptr;
 }
 
-// The module stays loaded for the whole benchmark, as it would in the host.
+// The module stays loaded for the whole benchmark, as it would in the host. A tree built with
+// a module that then cannot be loaded stops the benchmark: carrying on without the activation
+// columns would let a broken module pass the smoke run.
 standin::LoadedModule* loadedModule() {
     static std::unique_ptr<standin::LoadedModule> module = [] {
         std::string error;
         auto loaded = standin::LoadedModule::load(POLYIN_BENCH_MODULE_PATH, error);
-        if (!loaded) std::fprintf(stderr, "%s\n", error.c_str());
+        if (!loaded) {
+            std::fprintf(stderr, "%s\n", error.c_str());
+            std::exit(1);
+        }
         setUpTables();
         return loaded;
     }();

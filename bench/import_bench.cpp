@@ -3,6 +3,7 @@
 // number converted with from_chars (the number floor), parseSvgText at two tolerances, and a
 // whole activation through the stand-in host when it is built; then peak memory and growth
 // from 1x to 8x copies. Speeds are medians over the rounds, ratios medians of each round's own.
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -234,27 +235,65 @@ int probeMemory(const char* fileName, float tolerance) {
     return 0;
 }
 
-// Peak memory added by importing each file of the set, each in a fresh process; the largest.
-std::size_t measurePeak(const DocumentSet& set, float tolerance, std::size_t* points) {
-    std::size_t largest = 0;
+// Stops the benchmark when an import through a host did not hand over every point the parse
+// made: the import failed or lost geometry, and its figures would be of other work.
+void requireSamePoints(const char* host, const DocumentSet& set, std::size_t received,
+                       std::size_t made) {
+    if (received == made) return;
+    std::fprintf(stderr, "%s: the %s received %zu points, the parse made %zu\n", set.name.c_str(),
+                 host, received, made);
+    std::exit(1);
+}
+
+// Runs this program again as "--probe-memory FILE TOLERANCE" and reads the peak and the points
+// it prints. No shell stands between, so that any file name reaches the probe as it is.
+bool runProbe(const char* self, const std::string& file, float tolerance, std::size_t* peak,
+              std::size_t* points) {
+    int ends[2];
+    if (pipe(ends) != 0) return false;
+    std::string toleranceText = std::to_string(tolerance);
+    pid_t child = fork();
+    if (child == 0) {
+        dup2(ends[1], STDOUT_FILENO);
+        close(ends[0]);
+        close(ends[1]);
+        const char* arguments[] = {self, "--probe-memory", file.c_str(), toleranceText.c_str(),
+                                   nullptr};
+        execv(self, const_cast<char* const*>(arguments));
+        _exit(127);
+    }
+    close(ends[1]);
+    FILE* figures = child > 0 ? fdopen(ends[0], "r") : nullptr;
+    bool read = figures != nullptr && std::fscanf(figures, "%zu %zu", peak, points) == 2;
+    if (figures != nullptr) std::fclose(figures);
+    else close(ends[0]);
+    int status = 0;
+    return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0 && read;
+}
+
+// Peak memory added by importing each file of the set, each in a fresh process; the largest,
+// and the most points one file gave. The probes' points must add up to what the parse of the
+// set made: a file that failed to import would otherwise be measured as a light one.
+std::size_t measurePeak(const DocumentSet& set, float tolerance, std::size_t made,
+                        std::size_t* points) {
+    std::size_t largest = 0, received = 0;
     *points = 0;
     char self[4096];
     ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
     if (length <= 0) return 0;
     self[length] = '\0';
     for (const std::string& file : set.files) {
-        std::string command = std::string("'") + self + "' --probe-memory '" + file + "' " +
-                              std::to_string(tolerance);
-        FILE* pipe = popen(command.c_str(), "r");
         std::size_t peak = 0, count = 0;
-        bool read = pipe != nullptr && std::fscanf(pipe, "%zu %zu", &peak, &count) == 2;
-        if (pipe == nullptr || pclose(pipe) != 0 || !read) {
+        if (!runProbe(self, file, tolerance, &peak, &count)) {
             std::fprintf(stderr, "the memory probe of %s failed\n", file.c_str());
             std::exit(1);
         }
         largest = std::max(largest, peak);
         *points = std::max(*points, count);
+        received += count;
     }
+    requireSamePoints("memory probe", set, received, made);
     return largest;
 }
 
@@ -280,16 +319,6 @@ double timeNumberWalk(const DocumentSet& set, Walk walk, std::size_t* numbers) {
 struct RoundTimes {
     double memchr, byteLoop, floor, reader, parse, fine, activation;
 };
-
-// Stops the benchmark when an import through a host did not hand over every point the parse
-// made: the import failed or lost geometry, and its figures would be of other work.
-void requireSamePoints(const char* host, const DocumentSet& set, std::size_t received,
-                       std::size_t made) {
-    if (received == made) return;
-    std::fprintf(stderr, "%s: the %s received %zu points, the parse made %zu\n", set.name.c_str(),
-                 host, received, made);
-    std::exit(1);
-}
 
 RoundTimes measureRound(const DocumentSet& set, TextArena& arena, std::size_t* numbers,
                         ParseCount* coarse, ParseCount* fine) {
@@ -388,7 +417,7 @@ void measureSet(const DocumentSet& set, const Options& options) {
         standIn = cell;
     }
     std::size_t peakPoints = 0;
-    std::size_t peak = measurePeak(set, 0.1f, &peakPoints);
+    std::size_t peak = measurePeak(set, 0.1f, coarse.points, &peakPoints);
     std::size_t largestFile = 0;
     for (const std::string& t : set.texts) largestFile = std::max(largestFile, t.size());
     double budget = megabytes(largestFile + 16 * peakPoints) + 16.0;
@@ -404,11 +433,15 @@ void measureSet(const DocumentSet& set, const Options& options) {
     std::fflush(stdout);
 }
 
-bool writeFile(const std::string& fileName, const std::string& text) {
+// Writes a document for the imports to read; a document not written whole (a full disk, a
+// file size limit) stops the benchmark rather than giving figures of a shorter one.
+void writeFile(const std::string& fileName, const std::string& text) {
     FILE* out = std::fopen(fileName.c_str(), "wb");
-    if (out == nullptr) return false;
-    bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
-    return std::fclose(out) == 0 && written;
+    bool written = out != nullptr && std::fwrite(text.data(), 1, text.size(), out) == text.size();
+    if (out != nullptr && std::fclose(out) != 0) written = false;
+    if (written) return;
+    std::fprintf(stderr, "cannot write %s\n", fileName.c_str());
+    std::exit(1);
 }
 
 DocumentSet generatedSet(const DocumentRecipe& recipe, double scale, int copies,
@@ -433,10 +466,11 @@ DocumentSet generatedSet(const DocumentRecipe& recipe, double scale, int copies,
 void measureGrowth(const Options& options, const std::string& directory) {
     // What an import costs whatever the document: measured on an empty one and left out.
     DocumentSet empty;
+    empty.name = "empty";
     empty.files.push_back(directory + "/empty.svg");
     writeFile(empty.files[0], "<svg></svg>\n");
     std::size_t unusedPoints = 0;
-    std::size_t fixedPeak = measurePeak(empty, 0.1f, &unusedPoints);
+    std::size_t fixedPeak = measurePeak(empty, 0.1f, 0, &unusedPoints);
     std::remove(empty.files[0].c_str());
     std::printf("\nfixed cost of an import (empty document): %.1f MiB, left out of peak/MB\n",
                 megabytes(fixedPeak));
@@ -446,17 +480,19 @@ void measureGrowth(const Options& options, const std::string& directory) {
         if (!options.only.empty() && options.only != recipe.name) continue;
         const DocumentSet sets[2] = {generatedSet(recipe, options.scale, 1, directory),
                                      generatedSet(recipe, options.scale, 8, directory)};
+        TextArena small(sets[0]), large(sets[1]);
         double memoryPerMb[2];
         for (int i = 0; i < 2; ++i) {
+            ParseCount made;
+            parseOnce(i == 0 ? small : large, 0.1f, &made);
             std::size_t points = 0;
-            std::size_t peak = measurePeak(sets[i], 0.1f, &points);
+            std::size_t peak = measurePeak(sets[i], 0.1f, made.points, &points);
             memoryPerMb[i] = megabytes(peak > fixedPeak ? peak - fixedPeak : 0) / megabytes(sets[i].bytes);
             std::remove(sets[i].files[0].c_str());
         }
         // The two sizes parsed in turn, so that each round compares them in the same spell of
         // the machine; the order swaps from round to round, so that neither size always
         // follows the other's heap.
-        TextArena small(sets[0]), large(sets[1]);
         std::vector<double> smallPerMb, largePerMb, growth;
         for (int run = 0; run < options.runs; ++run) {
             ParseCount produced;

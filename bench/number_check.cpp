@@ -22,6 +22,7 @@ namespace {
 
 std::size_t failures = 0;
 std::size_t libraryStrays = 0;             // from_chars differs from strtod
+std::size_t checked = 0;                   // numbers compared with their reference
 std::uint64_t digest = 0xCBF29CE484222325ull;  // FNV-1a over every value read
 
 void mix(double value) {
@@ -50,6 +51,7 @@ void checkDecimal(const std::string& text) {
     double library = 0.0;
     auto r = std::from_chars(begin, e.c_str() + e.size(), library);
     if (r.ec != std::errc()) return;  // out of range: covered by the unit tests' range rules
+    ++checked;
     if (negative) library = -library;
     double expected = std::strtod(e.c_str(), nullptr);
     if (!sameBits(library, expected)) ++libraryStrays;
@@ -66,6 +68,7 @@ void checkToken(const std::string& text) {
     char token[pathTokenSize];
     const char* expectedEnd = nextPathToken(text.c_str(), token);
     double expected = readDecimal(token);
+    ++checked;
     double value = 0.0;
     const char* end = scanNumberToken(text.c_str(), &value);
     mix(value);
@@ -141,8 +144,8 @@ int main(int argc, char** argv) {
         checkDecimal(adversarialDecimal(random));
         checkToken(randomToken(random));
     }
-    std::printf("%ld rounds (%ld numbers): %zu differences, digest %016llx; from_chars strays "
-                "from strtod %zu times\n",
-                count, 4 * count, failures, static_cast<unsigned long long>(digest), libraryStrays);
+    std::printf("%ld rounds (%zu numbers checked): %zu differences, digest %016llx; from_chars "
+                "strays from strtod %zu times\n",
+                count, checked, failures, static_cast<unsigned long long>(digest), libraryStrays);
     return failures == 0 ? 0 : 1;
 }

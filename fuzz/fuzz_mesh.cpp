@@ -1,6 +1,7 @@
 // The reader and the mesh output together on arbitrary bytes, against a checking host: every
-// polygon names a surface "Surface N" of a real slot and lists points the host gave out, one
-// polygon per record unless a point was refused, and every channel value is a colour fraction.
+// polygon names a surface "Surface N" and lists points the host gave out, one polygon per record
+// unless a point was refused, only surfaces the polygons named are coloured, and every channel
+// value is a colour fraction.
 #include <cstdio>
 #include <vector>
 
@@ -21,6 +22,12 @@ struct CheckingHost {
 
 CheckingHost* host = nullptr;
 int editTag;
+
+// Surfaces the host already has, listed first: names no slot writes, and a nameless one. The
+// module must leave every one of them uncoloured.
+const char* const decoys[] = {"Surface 00", "Surface -1", "Surface 4294967296", "Surface 1x",
+                              "surface 0", nullptr};
+constexpr std::size_t decoyCount = sizeof decoys / sizeof decoys[0];
 
 PointId createPoint(void* state, const double* position) {
     POLYIN_FUZZ_CHECK(state == &editTag && host->finishes == 0);
@@ -51,9 +58,7 @@ void finishEdit(void* state, void*, void*) {
     POLYIN_FUZZ_CHECK(state == &editTag);
     ++host->finishes;
     host->surfaceNames.clear();
-    static const char* const existing[] = {"Surface 00", "Surface -1", "Surface 4294967296",
-                                           "Surface 1x", "surface 0", nullptr};
-    for (const char* name : existing) host->surfaceNames.push_back(name);
+    for (const char* name : decoys) host->surfaceNames.push_back(name);
     for (const auto& name : host->ownedNames) host->surfaceNames.push_back(name.data());
 }
 
@@ -74,7 +79,7 @@ const char* surfaceName(SurfaceHandle surface) {
 }
 void setSurfaceChannel(SurfaceHandle surface, const char* channel, const double* values) {
     std::size_t index = reinterpret_cast<std::size_t>(surface) - 1;
-    POLYIN_FUZZ_CHECK(index < host->surfaceNames.size() && host->surfaceNames[index] != nullptr);
+    POLYIN_FUZZ_CHECK(index >= decoyCount && index < host->surfaceNames.size());
     POLYIN_FUZZ_CHECK(host->finishes == 1);
     bool isBase = std::strcmp(channel, "BaseColor") == 0;
     POLYIN_FUZZ_CHECK(isBase || std::strcmp(channel, "Transparency") == 0);

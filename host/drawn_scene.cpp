@@ -101,7 +101,7 @@ DrawnBounds sceneBounds(const DrawnScene& scene) {
                 bounds.low = bounds.high = p;
                 bounds.empty = false;
             }
-            for (int axis = 0; axis < 3; ++axis) {
+            for (std::size_t axis = 0; axis < 3; ++axis) {
                 bounds.low[axis] = std::min(bounds.low[axis], p[axis]);
                 bounds.high[axis] = std::max(bounds.high[axis], p[axis]);
             }
@@ -112,7 +112,7 @@ DrawnBounds sceneBounds(const DrawnScene& scene) {
 
 std::string hexColor(const DrawnSurface& surface) {
     int bytes[3];
-    for (int i = 0; i < 3; ++i) {
+    for (std::size_t i = 0; i < 3; ++i) {
         double c = std::clamp(surface.baseColor[i], 0.0, 1.0);
         bytes[i] = static_cast<int>(std::lround(c * 255.0));
     }

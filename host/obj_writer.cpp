@@ -149,10 +149,11 @@ std::string materialLibraryPath(const std::string& objPath) {
 
 std::string materialName(const std::string& surfaceName) {
     std::string name;
-    for (unsigned char c : surfaceName) {
+    for (const char byte : surfaceName) {
+        const auto c = static_cast<unsigned char>(byte);
         bool safe = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
                     c == '_' || c == '-' || c == '.';
-        name += safe ? static_cast<char>(c) : '_';
+        name += safe ? byte : '_';
     }
     return name.empty() ? "unnamed" : name;
 }
