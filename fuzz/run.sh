@@ -27,7 +27,7 @@ fi
 # from examples/.
 seeds_of() {
   case $1 in
-    reader|tokenizer|mesh) echo "reader" ;;
+    reader|tokenizer|mesh|report) echo "reader" ;;
     path_data) echo "path_data" ;;
     transform) echo "transform" ;;
     style) echo "style transform" ;;
@@ -41,13 +41,13 @@ export ASAN_OPTIONS=detect_leaks=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 mkdir -p "$BUILD/artifacts"
 failed=0
-for target in reader tokenizer path_data transform style number mesh; do
+for target in reader tokenizer path_data transform style number mesh report; do
   work=$BUILD/work/$target
   rm -rf "$work"
   mkdir -p "$work"
   dirs=()
   for seed in $(seeds_of $target); do dirs+=("$ROOT/fuzz/corpus/$seed"); done
-  case $target in reader|tokenizer|mesh) dirs+=("$ROOT/examples") ;; esac
+  case $target in reader|tokenizer|mesh|report) dirs+=("$ROOT/examples") ;; esac
   if [ "$mode" = runs ]; then limit=(-seed=1 -runs="$budget"); else limit=(-max_total_time="$budget"); fi
   log=$BUILD/$target.log
   "$BUILD/fuzz/fuzz_$target" "${limit[@]}" -dict="$ROOT/fuzz/svg.dict" -max_len=4096 \
