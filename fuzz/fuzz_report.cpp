@@ -1,10 +1,12 @@
 // The pre-flight report on arbitrary bytes: it must never fault, it counts the records the
-// import itself makes, and every finding it writes has a count and at most its few lines.
+// import itself makes, and every finding it writes has a count and at most its few lines. The
+// scene summary and the SVG writer then take whatever points the reader made.
 #include <sstream>
 #include <string>
 
 #include "fuzz/fuzz_input.h"
 #include "host/report.h"
+#include "host/svg_writer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const float tolerance = toleranceFor(size);
@@ -24,5 +26,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::ostringstream out;
     writeFindings(out, report);
     writeSceneSummary(out, report, scene);
+    writeSceneSvg(out, scene);
     return 0;
 }
