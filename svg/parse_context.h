@@ -26,7 +26,8 @@ struct StyleFrame {
     std::uint8_t hasStroke;
 };
 
-// One finished polyline in output coordinates. Owns its point array.
+// One finished polyline in output coordinates. Owns its point array, which lives in the
+// record's own block, right after the record; freePathList releases both at once.
 struct PathRecord {
     float* points;             // pointCount pairs, x then y
     std::int32_t pointCount;

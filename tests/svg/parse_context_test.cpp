@@ -1,7 +1,6 @@
 #include "svg/parse_context.h"
 
 #include <gtest/gtest.h>
-#include <malloc.h>
 
 #include <cstdio>
 #include <memory>
@@ -9,6 +8,7 @@
 #include <cstring>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 #include "svg/reader_memory.h"
 
@@ -201,30 +201,34 @@ TEST(EmitPath, StrokeWidthUsesOnlyComponentA) {
 TEST(EmitPath, FailedAllocationDropsOnlyThatPolyline) {
     StatePtr state = newState();
     appendPoint(*state, 1.0f, 1.0f);
-    for (int allowed : {0, 1}) {  // the record, then its point array
-        FailingAllocations failing(allowed);
+    {
+        FailingAllocations failing(0);  // the record's block
         emitPath(*state, 0);
-        EXPECT_EQ(state->paths, nullptr) << allowed;
+        EXPECT_EQ(state->paths, nullptr);
     }
     emitPath(*state, 0);
     EXPECT_EQ(listLength(state->paths), 1);
     EXPECT_EQ(state->pointCount, 1) << "the points stay buffered";
 }
 
-TEST(EmitPath, FailedPointArrayLeavesNothingAllocated) {
-    // A record whose point array cannot be had is released at once, not kept out of the list.
+TEST(EmitPath, PointsShareTheRecordsBlockAtTheirExactSize) {
+    // One block per polyline, the record then exactly its pairs, whatever the buffer's capacity:
+    // freePathList's one release per record frees both.
     StatePtr state = newState();
-    appendPoint(*state, 1.0f, 1.0f);
-    const auto failOnce = [&] {
-        FailingAllocations failing(1);  // the record, then not its point array
-        emitPath(*state, 0);
-    };
-    failOnce();  // whatever the first call sets up once
-    const std::size_t before = mallinfo2().uordblks;
-    for (int i = 0; i < 100; ++i) failOnce();
-    // a kept record would hold 100 blocks of at least 48 bytes
-    EXPECT_LT(mallinfo2().uordblks, before + 1024);
-    EXPECT_EQ(state->paths, nullptr);
+    for (int i = 0; i < 5; ++i) appendPoint(*state, static_cast<float>(i), 0.0f);
+    ASSERT_GT(state->pointCapacity, 5);
+    static std::vector<std::size_t> requests;
+    requests.clear();
+    setAllocationHook([](std::size_t size) {
+        requests.push_back(size);
+        return true;
+    });
+    emitPath(*state, 0);
+    setAllocationHook(nullptr);
+    ASSERT_NE(state->paths, nullptr);
+    EXPECT_EQ(requests, std::vector<std::size_t>{sizeof(PathRecord) + 5 * 2 * sizeof(float)});
+    EXPECT_EQ(state->paths->points, reinterpret_cast<float*>(state->paths + 1));
+    EXPECT_EQ(state->paths->points[8], 4.0f);
 }
 
 TEST(ParseSvgText, EmptyOrTaglessTextGivesNull) {
