@@ -238,6 +238,14 @@ void readNumber(ParserState& state, PathCursor& cursor, float number) noexcept {
     }
 }
 
+// True when the next two numbers are one line-to pair: a line-to step, or a move-to step past
+// its first pair, with nothing held. Such runs are the bulk of map-like path data, and reading
+// the pair at once draws exactly what holding its first number would.
+bool takesLinePair(const PathCursor& c) noexcept {
+    return c.heldCount == 0 &&
+           (c.step == PathStep::lineTo || (c.step == PathStep::moveTo && !c.awaitsSubpathStart));
+}
+
 // Draws one "d" value: one record per subpath, the last one emitted open.
 void interpretPathData(ParserState& state, PathCursor& cursor, const char* text) noexcept {
     resetPoints(state);
@@ -253,6 +261,16 @@ void interpretPathData(ParserState& state, PathCursor& cursor, const char* text)
         if (isNumberChar(static_cast<unsigned char>(*p))) {
             const FloatToken number = scanFloatToken(p);
             p = number.end;
+            if (takesLinePair(cursor)) {
+                const char* next = skipPathSeparators(p);
+                if (isNumberChar(static_cast<unsigned char>(*next))) {
+                    const FloatToken second = scanFloatToken(next);
+                    p = second.end;
+                    lineTo(state, cursor.x, cursor.y, number.value, second.value, cursor.relative);
+                    cursor.lastStep = StepKind::other;
+                    continue;
+                }
+            }
             readNumber(state, cursor, number.value);
         } else {
             readCommand(state, cursor, *p++);
