@@ -1,9 +1,8 @@
 #include "host/batch.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <ostream>
 #include <set>
 #include <sys/stat.h>
@@ -59,7 +58,7 @@ BatchTotals runBatch(const std::vector<std::string>& inputs, const std::string& 
     return totals;
 }
 
-bool readDocument(const std::string& path, std::string& text, std::string& error) {
+bool checkDocumentFile(const std::string& path, std::string& error) {
     struct stat info {};
     if (stat(path.c_str(), &info) != 0) {
         error = "cannot read " + path + ": " + std::strerror(errno);
@@ -75,13 +74,24 @@ bool readDocument(const std::string& path, std::string& text, std::string& error
         error = "cannot read " + path + ": it is not a regular file";
         return false;
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    return true;
+}
+
+bool readDocument(const std::string& path, std::string& text, std::string& error) {
+    if (!checkDocumentFile(path, error)) return false;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
         error = "cannot read " + path + ": " + std::strerror(errno);
         return false;
     }
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (in.bad()) {
+    // in large pieces: a drawing of many megabytes read character by character takes a while
+    text.clear();
+    char piece[1 << 16];
+    std::size_t got;
+    while ((got = std::fread(piece, 1, sizeof piece, file)) > 0) text.append(piece, got);
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed) {
         error = "cannot read " + path;
         return false;
     }

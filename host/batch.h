@@ -39,5 +39,8 @@ std::string baseName(const std::string& path);
 BatchTotals runBatch(const std::vector<std::string>& inputs, const std::string& outputDir,
                      const FileImporter& importOne, std::ostream& out);
 
+// False with a message when path is missing, a directory or not a regular file.
+bool checkDocumentFile(const std::string& path, std::string& error);
+
 // Reads a whole file; false with a message when it is missing, a directory or unreadable.
 bool readDocument(const std::string& path, std::string& text, std::string& error);

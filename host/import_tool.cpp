@@ -237,12 +237,20 @@ public:
         FileOutcome outcome;
         const OutputPaths paths = outputsFor(stem);
         if (!claimOutputs(paths, outcome.error)) return outcome;
+        // the text only for the pre-flight check; the module reads the file itself
+        const bool checks = options.report || options.strict;
         std::string text;
-        if (!readDocument(input, text, outcome.error)) return outcome;
+        if (!(checks ? readDocument(input, text, outcome.error)
+                     : checkDocumentFile(input, outcome.error)))
+            return outcome;
         ModuleImport imported;
         if (!importThroughModule(input, options.module, options.detail, imported, outcome.error))
             return outcome;
-        DrawnScene drawn = sceneFromHost(imported.scene);
+        // the SVG, the pictures and the report's summary draw from a copy of the scene; the OBJ
+        // and the dump need none, and a large import would hold its points twice
+        const bool draws = !paths.svg.empty() || !paths.preview.empty() ||
+                           !paths.compare.empty() || options.report;
+        const DrawnScene drawn = draws ? sceneFromHost(imported.scene) : DrawnScene{};
         std::vector<std::string> written;
         if (!writeOutputs(input, paths, imported, drawn, written, outcome.error)) return outcome;
         if (options.dump) std::fputs(standin::dumpScene(imported.scene).c_str(), stdout);

@@ -6,9 +6,12 @@
 
 namespace standin {
 
+// The room formatNineDigits needs.
+constexpr std::size_t nineDigitTextLimit = 32;
+
 // The text "%.9g" prints for value (nine significant digits, the shorter of fixed and exponent
-// form) in text; its length.
-std::size_t formatNineDigits(char (&text)[32], double value);
+// form) at text, which has room for nineDigitTextLimit characters; its length. No NUL follows.
+std::size_t formatNineDigits(char* text, double value);
 
 std::string nineDigitText(double value);
 

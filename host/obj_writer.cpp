@@ -111,15 +111,25 @@ public:
     void put(const std::string& text) { put(text.data(), text.size()); }
     void put(const char* text) { put(text, std::strlen(text)); }
 
-    void putCoordinate(double value) {
-        char text[32];
-        put(text, formatNineDigits(text, value));
+    // "v x y z" and a line break, formatted in place.
+    void putVertex(const std::array<double, 3>& point) {
+        if (used + vertexLineLimit > sizeof buffer) flush();
+        char* out = buffer + used;
+        *out++ = 'v';
+        for (double coordinate : point) {
+            *out++ = ' ';
+            out += formatNineDigits(out, coordinate);
+        }
+        *out++ = '\n';
+        used = static_cast<std::size_t>(out - buffer);
     }
 
-    void putIndex(long index) {
-        char text[24];
-        const char* end = std::to_chars(text, text + sizeof text, index).ptr;
-        put(text, static_cast<std::size_t>(end - text));
+    // A blank and an index, formatted in place.
+    void putSpacedIndex(long index) {
+        if (used + spacedIndexLimit > sizeof buffer) flush();
+        buffer[used++] = ' ';
+        used = static_cast<std::size_t>(
+            std::to_chars(buffer + used, buffer + sizeof buffer, index).ptr - buffer);
     }
 
     void flush() {
@@ -128,6 +138,8 @@ public:
     }
 
 private:
+    static constexpr std::size_t vertexLineLimit = 3 * (1 + nineDigitTextLimit) + 2;
+    static constexpr std::size_t spacedIndexLimit = 1 + 20;  // a blank, a sign and 19 digits
     std::FILE* file;
     char buffer[1 << 16];
     std::size_t used = 0;
@@ -182,13 +194,7 @@ bool writeObj(const HostScene& scene, const std::string& objPath, std::string& e
                 text.put("v 0 0 0\n");
                 continue;
             }
-            text.put("v ", 2);
-            text.putCoordinate(p[0]);
-            text.put(" ", 1);
-            text.putCoordinate(p[1]);
-            text.put(" ", 1);
-            text.putCoordinate(p[2]);
-            text.put("\n", 1);
+            text.putVertex(p);
         }
         std::string current;
         for (const HostPolygon& polygon : scene.polygons) {
@@ -209,8 +215,7 @@ bool writeObj(const HostScene& scene, const std::string& objPath, std::string& e
             }
             text.put(n >= 3 ? "f" : n == 2 ? "l" : "p", 1);
             for (long index : polygon.points) {
-                text.put(" ", 1);
-                text.putIndex(index + 1);
+                text.putSpacedIndex(index + 1);
             }
             text.put("\n", 1);
         }

@@ -161,6 +161,11 @@ TEST(NineDigitText, MatchesTheFormattedPrint) {
     std::vector<double> values = {0.0, -0.0, 1.0, -1.0, 0.5, 123456789.0, 1234567890.0,
                                   1e-5, 0.0001, 0.00012345678912, 999999999.5, 9.999999995e-5,
                                   1e300, -1e-300, 5e-324, 3.4028234663852886e38, 1e16,
+                                  // ties to even, carries, the edges of the fixed form, whole
+                                  // numbers, as drawings' floats widened
+                                  1234567.125, 1234567.375, -1234567.625, 99999999.5,
+                                  0.0001f, 9.99999975e-05f, 0.000123456791f, 0.1f, -2.5f,
+                                  16777216.0, 2147483648.0, 999999999.0, 1e9, 4503599627370497.0,
                                   std::numeric_limits<double>::infinity(),
                                   -std::numeric_limits<double>::infinity(),
                                   std::numeric_limits<double>::quiet_NaN(),
