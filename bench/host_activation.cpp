@@ -343,7 +343,7 @@ std::size_t runStandInActivation(const char* fileName, int detail) {
     standin::StandInHost host;
     host.script.file.fullName = fullName;
     host.script.panel.sliderValue = detail;
-    host.logsGeometry = false;  // as the import tool runs it
+    host.logsEachElement = false;  // as the import tool runs it
     if (host.run(*module) != 0) return 0;
     return host.scene.points.size();
 }

@@ -49,7 +49,7 @@ bool importThroughModule(const std::string& input, const std::string& modulePath
     standin::StandInHost host;
     host.script.file.fullName = fullName;
     host.script.panel.sliderValue = static_cast<std::int32_t>(detail);
-    host.logsGeometry = false;  // the tool writes the scene; nobody reads a log of its points
+    host.logsEachElement = false;  // the tool writes the scene; nobody reads a log of its points
     auto start = std::chrono::steady_clock::now();
     std::int32_t status = host.run(*module);
     result.milliseconds =

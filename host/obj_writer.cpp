@@ -9,8 +9,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <map>
-#include <set>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "host/number_text.h"
@@ -46,7 +46,7 @@ bool isFinitePoint(const std::array<double, 3>& p) {
 // Unique material names, one per surface, in surface order.
 std::vector<std::string> materialNames(const HostScene& scene) {
     std::vector<std::string> names;
-    std::set<std::string> taken;
+    std::unordered_set<std::string> taken;
     for (const HostSurface& surface : scene.surfaces) {
         std::string base = materialName(surface.hasName ? surface.name : "unnamed");
         std::string name = base;
@@ -174,7 +174,7 @@ bool writeObj(const HostScene& scene, const std::string& objPath, std::string& e
     std::string mtlPath = materialLibraryPath(objPath);
     std::vector<std::string> names = materialNames(scene);
     if (!writeMtl(scene, names, mtlPath, error)) return false;
-    std::map<std::string, std::string> materialOf;  // first surface bearing a name wins
+    std::unordered_map<std::string, std::string> materialOf;  // first surface with a name wins
     for (std::size_t i = scene.surfaces.size(); i-- > 0;)
         if (scene.surfaces[i].hasName) materialOf[scene.surfaces[i].name] = names[i];
 

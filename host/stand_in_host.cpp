@@ -144,7 +144,7 @@ const char* stateNote(void* state) { return state == &editStateTag ? "" : " bad-
 PointId createPoint(void* state, const double* position) {
     StandInHost& h = host();
     std::size_t call = h.pointCalls++;
-    if (h.logsGeometry) record("createPoint " + hexFloats(position, 3) + stateNote(state));
+    if (h.logsEachElement) record("createPoint " + hexFloats(position, 3) + stateNote(state));
     if (h.script.services.nullPoints.count(call)) return nullptr;
     h.scene.points.push_back({position[0], position[1], position[2]});
     return asHandle(h.scene.points.size() - 1);
@@ -160,7 +160,7 @@ void* createPolygon(void* state, std::intptr_t polygonType, const void* reserved
         std::size_t index = fromHandle(points[i]);
         polygon.points.push_back(points[i] && index < h.scene.points.size() ? long(index) : -1L);
     }
-    if (h.logsGeometry) {
+    if (h.logsEachElement) {
         std::string call = "createPolygon " + name + " n=" + std::to_string(count) + stateNote(state);
         if (polygonType != 0 || reserved != nullptr) call += " unexpected-arguments";
         record(call);
@@ -200,18 +200,18 @@ MeshEditOps* beginMeshEdit(void* reserved, void* more, void* other) {
 
 // Surface side.
 SurfaceHandle firstSurface() {
-    record("firstSurface");
+    if (host().logsEachElement) record("firstSurface");
     return host().scene.surfaces.empty() ? nullptr : asHandle(0);
 }
 
 SurfaceHandle nextSurface(SurfaceHandle surface) {
-    record("nextSurface");
+    if (host().logsEachElement) record("nextSurface");
     std::size_t next = fromHandle(surface) + 1;
     return next < host().scene.surfaces.size() ? asHandle(next) : nullptr;
 }
 
 const char* surfaceName(SurfaceHandle surface) {
-    record("surfaceName");
+    if (host().logsEachElement) record("surfaceName");
     const HostSurface& s = host().scene.surfaces.at(fromHandle(surface));
     return s.hasName ? s.name.c_str() : nullptr;
 }
@@ -220,7 +220,8 @@ void setSurfaceChannel(SurfaceHandle surface, const char* channel, const double*
     HostSurface& s = host().scene.surfaces.at(fromHandle(surface));
     std::string channelName = channel ? channel : "(null)";
     std::size_t count = channelName == "BaseColor" ? 3 : 1;
-    record("setSurfaceChannel " + s.name + " " + channelName + " " + hexFloats(values, count));
+    if (host().logsEachElement)
+        record("setSurfaceChannel " + s.name + " " + channelName + " " + hexFloats(values, count));
     std::vector<double> stored(values, values + count);
     for (auto& entry : s.channels) {
         if (entry.first == channelName) {

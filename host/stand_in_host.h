@@ -100,8 +100,9 @@ public:
     HostScript script;
     HostScene scene;
     std::vector<std::string> calls;  // every call the module made, in order
-    // false: points and polygons reach the scene without a log entry each (large imports)
-    bool logsGeometry = true;
+    // false: the calls made for each point, polygon or surface act without a log entry each
+    // (large imports)
+    bool logsEachElement = true;
     int meshEditsBegun = 0;
     int meshEditsFinished = 0;
     int panelsCreated = 0;
