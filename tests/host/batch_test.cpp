@@ -84,6 +84,10 @@ TEST(ReadDocument, RefusesWhatIsNoRegularFileWithoutWaiting) {
         std::string text, error;
         EXPECT_FALSE(readDocument(c.path, text, error)) << c.path;
         EXPECT_EQ(error, "cannot read " + c.path + ": " + c.reason);
+        // the check an import without the report makes before the module opens the file
+        error.clear();
+        EXPECT_FALSE(checkDocumentFile(c.path, error)) << c.path;
+        EXPECT_EQ(error, "cannot read " + c.path + ": " + c.reason);
     }
     ::unlink(fifo.c_str());
 }
