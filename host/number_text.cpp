@@ -16,6 +16,22 @@ constexpr std::uint64_t powersOfTen[13] = {
     1000000000ull, 10000000000ull, 100000000000ull, 1000000000000ull};
 constexpr std::uint64_t nineDigitLimit = 1000000000ull;
 
+// "00" to "99".
+struct DigitPairs {
+    char text[100][2];
+};
+
+constexpr DigitPairs makeDigitPairs() {
+    DigitPairs pairs = {};
+    for (int i = 0; i < 100; ++i) {
+        pairs.text[i][0] = static_cast<char>('0' + i / 10);
+        pairs.text[i][1] = static_cast<char>('0' + i % 10);
+    }
+    return pairs;
+}
+
+constexpr DigitPairs digitPairs = makeDigitPairs();
+
 // The nine significant digits of a positive double, rounded to nearest with ties to even as
 // the formatted print rounds them, and the decimal exponent of the first digit. Settled in
 // 64-bit integers, exactly: the value's binary mantissa times a power of ten up to 10^12, then
@@ -71,17 +87,14 @@ bool nineDigitsOf(double value, std::uint64_t& digits, int& exponent) {
 // trailing zeros of the fraction dropped, else one digit, the rest and a signed exponent of
 // at least two digits.
 std::size_t writeNineDigits(char* text, bool negative, std::uint64_t digits, int exponent) {
-    // the first digit, then the other eight two at a time from four independent pairs
+    // the first digit, then the other eight as four independent pairs
     char figures[significantDigits];
     const auto value = static_cast<std::uint32_t>(digits);
     figures[0] = static_cast<char>('0' + value / 100000000u);
     const std::uint32_t rest = value % 100000000u;
     const std::uint32_t pairs[4] = {rest / 1000000u, rest / 10000u % 100u, rest / 100u % 100u,
                                     rest % 100u};
-    for (int i = 0; i < 4; ++i) {
-        figures[1 + 2 * i] = static_cast<char>('0' + pairs[i] / 10u);
-        figures[2 + 2 * i] = static_cast<char>('0' + pairs[i] % 10u);
-    }
+    for (int i = 0; i < 4; ++i) std::memcpy(figures + 1 + 2 * i, digitPairs.text[pairs[i]], 2);
     int kept = significantDigits;
     while (kept > 1 && figures[kept - 1] == '0') --kept;
     char* out = text;
