@@ -28,17 +28,28 @@ std::string outputStemFor(const std::string& input, const std::string& outputDir
 }
 
 BatchTotals runBatch(const std::vector<std::string>& inputs, const std::string& outputDir,
-                     const FileImporter& importOne, std::ostream& out) {
+                     const FileImporter& importOne, std::ostream& out,
+                     const std::string& stemSuffix) {
     BatchTotals totals;
     // keyed by the material library's name, which writes blanks as '_': "a b" and "a_b"
     // would otherwise share one
     std::set<std::string> usedStems;
+    const auto keyOf = [](const std::string& stem) {
+        return standin::materialLibraryPath(stem + ".obj");
+    };
+    // with a suffix, "a" takes "a-compare" too: both would write "a-compare.png"
+    const auto isFree = [&](const std::string& stem) {
+        return usedStems.count(keyOf(stem)) == 0 &&
+               (stemSuffix.empty() || usedStems.count(keyOf(stem + stemSuffix)) == 0);
+    };
     const std::string count = std::to_string(inputs.size());
     for (std::size_t i = 0; i < inputs.size(); ++i) {
         const std::string& input = inputs[i];
         std::string stem = outputStemFor(input, outputDir);
-        for (int n = 2; !usedStems.insert(standin::materialLibraryPath(stem + ".obj")).second; ++n)
+        for (int n = 2; !isFree(stem); ++n)
             stem = outputStemFor(input, outputDir) + "-" + std::to_string(n);
+        usedStems.insert(keyOf(stem));
+        if (!stemSuffix.empty()) usedStems.insert(keyOf(stem + stemSuffix));
         FileOutcome outcome = importOne(input, stem);
         totals.files += 1;
         out << '[' << (i + 1) << '/' << count << "] " << baseName(input) << "  ";

@@ -34,10 +34,15 @@ std::string inDirectory(const std::string& directory, const std::string& name);
 // The last component of path.
 std::string baseName(const std::string& path);
 
+// What the comparison picture's name adds to its file's output stem, before ".png".
+inline const std::string comparisonStemSuffix = "-compare";
+
 // Runs importOne on every input in order, going on past failures; prints one progress line per
-// file to out, and the totals at the end. Two inputs with the same name get distinct stems.
+// file to out, and the totals at the end. Two inputs with the same name get distinct stems, and
+// so do two where one's stem and stemSuffix (an output that adds it) make the other's.
 BatchTotals runBatch(const std::vector<std::string>& inputs, const std::string& outputDir,
-                     const FileImporter& importOne, std::ostream& out);
+                     const FileImporter& importOne, std::ostream& out,
+                     const std::string& stemSuffix = "");
 
 // False with a message when path is missing, a directory or not a regular file.
 bool checkDocumentFile(const std::string& path, std::string& error);

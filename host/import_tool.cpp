@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <CLI/CLI.hpp>
+#include <array>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -123,11 +124,26 @@ bool makeDirectories(const std::string& filePath, std::string& error) {
     return true;
 }
 
+// Where the symbolic links at the end of path lead, though the last target may not exist yet:
+// writing through such a link creates that target.
+std::filesystem::path linkTarget(std::filesystem::path path) {
+    constexpr int hopLimit = 40;  // as the system's own limit on links in a row
+    for (int hop = 0; hop < hopLimit; ++hop) {
+        std::error_code failed;
+        if (!std::filesystem::is_symlink(path, failed)) break;
+        std::filesystem::path target = std::filesystem::read_symlink(path, failed);
+        if (failed) break;
+        path = target.is_absolute() ? target : path.parent_path() / target;
+    }
+    return path;
+}
+
 // A path as one spelling of where it leads, to tell outputs apart before any exists: the
-// links among the directories that exist are followed, so that two names of one file match.
+// links among the directories that exist and at its end are followed, so that two names of
+// one file match.
 std::string normalPath(const std::string& path) {
     std::error_code failed;
-    std::filesystem::path absolute = std::filesystem::absolute(path, failed);
+    std::filesystem::path absolute = std::filesystem::absolute(linkTarget(path), failed);
     std::filesystem::path resolved = std::filesystem::weakly_canonical(absolute, failed);
     return (failed ? absolute : resolved).lexically_normal().string();
 }
@@ -252,7 +268,9 @@ public:
                            !paths.compare.empty() || options.report;
         const DrawnScene drawn = draws ? sceneFromHost(imported.scene) : DrawnScene{};
         std::vector<std::string> written;
-        if (!writeOutputs(input, paths, imported, drawn, written, outcome.error)) return outcome;
+        const bool wrote = writeOutputs(input, paths, imported, drawn, written, outcome.error);
+        noteWrittenFiles(paths);
+        if (!wrote) return outcome;
         if (options.dump) std::fputs(standin::dumpScene(imported.scene).c_str(), stdout);
         if (options.report || options.strict) checkDocument(input, text, drawn);
         if (!isBatch() && !options.dump) printSummary(input, imported, written);
@@ -269,10 +287,15 @@ private:
     const Options& options;
     std::set<FileIdentity> inputFiles;  // every input that exists, read now or later
     std::set<std::string> claimed;      // every output of the files before, as normalPath gives it
+    std::set<FileIdentity> claimedFiles;  // those of them that exist, under any other name too
 
     // Where one file's outputs go; an empty name for each not asked for.
     struct OutputPaths {
         std::string obj, mtl, svg, preview, compare;
+
+        std::array<const std::string*, 5> all() const {
+            return {&obj, &mtl, &svg, &preview, &compare};
+        }
     };
 
     OutputPaths outputsFor(const std::string& stem) const {
@@ -283,7 +306,7 @@ private:
         paths.svg = outputPath(options.svg, stem, ".svg");
 #ifdef POLYIN_HAS_PREVIEW
         paths.preview = outputPath(options.preview, stem, ".png");
-        paths.compare = outputPath(options.compare, stem, "-compare.png");
+        paths.compare = outputPath(options.compare, stem, comparisonStemSuffix + ".png");
 #endif
         return paths;
     }
@@ -292,26 +315,36 @@ private:
     // rest are claimed for this file.
     bool claimOutputs(const OutputPaths& paths, std::string& error) {
         std::set<std::string> mine;
-        for (const std::string* path : {&paths.obj, &paths.mtl, &paths.svg, &paths.preview,
-                                        &paths.compare}) {
+        std::set<FileIdentity> mineFiles;
+        for (const std::string* path : paths.all()) {
             if (path->empty()) continue;
+            // by name, and by file where it exists: a hard link is another name of one file
             FileIdentity identity;
-            if (identify(*path, identity) && inputFiles.count(identity) > 0) {
+            const bool exists = identify(*path, identity);
+            if (exists && inputFiles.count(identity) > 0) {
                 error = "will not write " + *path + " over an input file";
                 return false;
             }
-            std::string normal = normalPath(*path);
-            if (claimed.count(normal) > 0) {
+            const std::string normal = normalPath(*path);
+            if (claimed.count(normal) > 0 || (exists && claimedFiles.count(identity) > 0)) {
                 error = "will not write " + *path + " over an output of an earlier file";
                 return false;
             }
-            if (!mine.insert(normal).second) {
-                error = "will not write " + *path + " twice: two outputs are named alike";
+            if (!mine.insert(normal).second || (exists && !mineFiles.insert(identity).second)) {
+                error = "will not write " + *path + " twice: two outputs are one file";
                 return false;
             }
         }
         claimed.insert(mine.begin(), mine.end());
         return true;
+    }
+
+    // The outputs that now exist, so that no later file writes over them under another name.
+    void noteWrittenFiles(const OutputPaths& paths) {
+        for (const std::string* path : paths.all()) {
+            FileIdentity identity;
+            if (!path->empty() && identify(*path, identity)) claimedFiles.insert(identity);
+        }
     }
 
     // OBJ + MTL (unless only dumping), the SVG and the pictures; the names go to written.
@@ -406,7 +439,8 @@ int runTool(const Options& options) {
     FileImporter importOne = [&](const std::string& input, const std::string& stem) {
         return tool.importOne(input, stem);
     };
-    BatchTotals totals = runBatch(options.inputs, directory, importOne, std::cout);
+    BatchTotals totals = runBatch(options.inputs, directory, importOne, std::cout,
+                                  options.compare.empty() ? "" : comparisonStemSuffix);
     if (options.strict || options.report)
         std::printf("%zu of %zu files have constructs the import passes over\n", tool.passedOver,
                     totals.files);

@@ -141,6 +141,23 @@ TEST(ImportToolBatch, WritesOverNoInputOfTheBatch) {
     EXPECT_EQ(testing_host::readFile(second), drawing);
 }
 
+// The second file's OBJ is a hard link to the first's: written, it would replace that one.
+TEST(ImportToolBatch, WritesOverNoEarlierOutputUnderAnotherName) {
+    testing_host::TempDir dir;
+    const std::string drawing = testing_host::svg("<rect fill='#ff0000' width='2' height='1'/>");
+    std::string a = dir.write("a.svg", drawing);
+    std::string b = dir.write("b.svg", testing_host::svg("<rect width='1' height='1'/>"));
+    const std::string firstObj = dir.write("out/a.obj", "");
+    ASSERT_EQ(::link(firstObj.c_str(), (dir.path + "/out/b.obj").c_str()), 0);
+    testing_host::ToolRun run =
+        testing_host::runImportTool("'" + a + "' '" + b + "' -o '" + dir.path + "/out/'");
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_NE(run.output.find("[2/2] b.svg  FAILED: will not write " + dir.path +
+                              "/out/b.obj over an output of an earlier file"),
+              std::string::npos) << run.output;
+    EXPECT_NE(testing_host::readFile(firstObj).find("usemtl Surface_0"), std::string::npos);
+}
+
 TEST(ImportToolBatch, WantsDirectoriesForSeveralFiles) {
     testing_host::TempDir dir;
     std::string a = dir.write("a.svg", testing_host::svg("<rect width='1' height='1'/>"));

@@ -74,6 +74,10 @@ TEST(ImportTool, ReportsBadUse) {
     ASSERT_EQ(mkdir((dir.path + "/real").c_str(), 0700), 0);
     ASSERT_EQ(symlink("real", (dir.path + "/link").c_str()), 0);
     const std::string real = dir.path + "/real/", link = dir.path + "/link/";
+    // one file under two names: a link to an output not yet written, and a hard link
+    ASSERT_EQ(symlink("ahead.obj", (dir.path + "/ahead.svg").c_str()), 0);
+    const std::string hard = dir.write("hard.obj", "kept");
+    ASSERT_EQ(::link(hard.c_str(), (dir.path + "/hard.svg").c_str()), 0);
     const struct { std::string arguments; const char* message; } cases[] = {
         {"'" + dir.path + "/missing.svg'", "cannot read"},
         {"", "no input file"},
@@ -96,6 +100,9 @@ TEST(ImportTool, ReportsBadUse) {
         {"'" + input + "' -o '" + dir.path + "/x.obj' --svg '" + dir.path + "/x.mtl'", "twice"},
         {"'" + input + "' -o '" + real + "x.obj' --svg '" + link + "x.obj'", "twice"},
         {"'" + input + "' -o '" + real + "x.obj' --svg '" + link + "x.mtl'", "twice"},
+        {"'" + input + "' -o '" + dir.path + "/ahead.obj' --svg '" + dir.path + "/ahead.svg'",
+         "twice"},
+        {"'" + input + "' -o '" + hard + "' --svg '" + dir.path + "/hard.svg'", "twice"},
         // modules the host cannot run, or cannot let go of
         {"'" + input + "' --module " + flawedModule("word"), "does not match this host"},
         {"'" + input + "' --module " + flawedModule("class"), "no command server"},
@@ -109,6 +116,8 @@ TEST(ImportTool, ReportsBadUse) {
         EXPECT_NE(run.output.find(c.message), std::string::npos) << run.output;
     }
     EXPECT_EQ(testing_host::readFile(input), drawing);
+    EXPECT_FALSE(std::ifstream(dir.path + "/ahead.obj").good());
+    EXPECT_EQ(testing_host::readFile(hard), "kept");
 }
 
 TEST(ImportTool, TakesTheLastOfARepeatedOption) {
