@@ -1,6 +1,7 @@
 // The command: file request, options panel, tolerance, then reading and building.
 #include "plugin/activate.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "plugin/mesh_output.h"
@@ -91,10 +92,12 @@ void destroyPanel(PanelService& panels, PanelHandle panel) noexcept {
     if (panels.destroyPanel != nullptr) panels.destroyPanel(panel);
 }
 
-// Flattening tolerance from the slider: one over the detail, 1 for a detail of 0.
+// Flattening tolerance from the slider: one over the detail, 1 for a detail of 0. A host
+// that hands back a negative detail gets that of its size: curves would flatten alike either
+// way, but circles take no segment count from a negative tolerance and would be lost.
 float toleranceFor(std::int32_t detail) noexcept {
     if (detail == 0) return 1.0f;
-    return static_cast<float>(1.0 / static_cast<double>(static_cast<float>(detail)));
+    return static_cast<float>(1.0 / static_cast<double>(std::fabs(static_cast<float>(detail))));
 }
 
 }  // namespace

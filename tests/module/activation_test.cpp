@@ -89,7 +89,8 @@ TEST_F(ModuleTest, ToleranceIsOneOverDetail) {
     // No slider value: the slider reads back what it showed, 10 on the first run.
     const struct { std::optional<int> slider; float tolerance; } cases[] = {
         {std::nullopt, 0.1f}, {10, 0.1f}, {1, 1.0f}, {0, 1.0f}, {250, 0.004f}, {1000, 0.001f},
-        {3, 1.0f / 3.0f}, {-4, -0.25f}};  // only 0 is special: a negative detail is inverted too
+        // only 0 is special; a negative detail counts by its size, so its circle arrives too
+        {3, 1.0f / 3.0f}, {-4, 0.25f}, {-1000, 0.001f}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.slider.value_or(-1));
         StandInHost host;
