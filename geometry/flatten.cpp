@@ -537,6 +537,11 @@ void subdividePiece(ParserState& state, const Pieces<order>& piece, int depth) n
     Halves<order> halves;
     splitCoordinate(piece.x, halves.first.x, halves.second.x);
     splitCoordinate(piece.y, halves.first.y, halves.second.y);
+    if (depth < 0) {  // above the top level nothing is accepted: halve down to it untested
+        subdividePiece(state, halves.first, depth + 1);
+        subdividePiece(state, halves.second, depth + 1);
+        return;
+    }
     const __m128 splitX = halves.first.x[order], splitY = halves.first.y[order];
     // Depth 0 never accepts, so its measure is left out.
     if (depth > 0 &&

@@ -104,6 +104,7 @@ TEST(SubdivideQuadratic, AcceptsBelowTheSquaredToleranceFromDepthOne) {
         {1.0f, 1, "(0,0.75) (0,0.75)"},  // a tie splits
         {1.0000001f, 1, "(0,1)"},
         {1000.0f, 0, "(0,0.75) (0,0.75)"},  // depth 0 never accepts
+        {1000.0f, -1, "(0,0.4375) (0,0.9375) (0,0.9375) (0,0.4375)"},  // nor does any above it
         {1000.0f, 12, "(0,1)"},
         {1.0f, 12, ""},  // a depth-12 piece that fails appends nothing
         {1000.0f, 13, ""},
