@@ -828,7 +828,7 @@ constexpr std::pair<Construct, ConstructAdvice> adviceTable[] = {
       "the text ends at the first zero byte: everything after it is passed over (UTF-16 text reads as nothing)",
       "save the file as UTF-8"}},
     {Construct::StyleStackFull,
-     {"groups nested more than 127 deep",
+     {"elements inside 127 or more nested groups",
       "the style stack is full: styles and transforms of deeper elements leak into their group, which loses its own",
       "ungroup the drawing (fewer nested groups)"}},
 };
