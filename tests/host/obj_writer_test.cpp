@@ -166,6 +166,11 @@ TEST(NineDigitText, MatchesTheFormattedPrint) {
                                   1234567.125, 1234567.375, -1234567.625, 99999999.5,
                                   0.0001f, 9.99999975e-05f, 0.000123456791f, 0.1f, -2.5f,
                                   16777216.0, 2147483648.0, 999999999.0, 1e9, 4503599627370497.0,
+                                  // whole numbers of few bits far above 2^32, and values just
+                                  // above a power of ten whose first digit lies one place higher
+                                  // than their power of two suggests
+                                  0x1p64, 0x1p70, 0x3p65, 10.0 + 0x1p-27, 0x1.999999ap-4,
+                                  1000.0 + 0x1p-20,
                                   std::numeric_limits<double>::infinity(),
                                   -std::numeric_limits<double>::infinity(),
                                   std::numeric_limits<double>::quiet_NaN(),
