@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "host/stand_in_host.h"
@@ -35,7 +36,37 @@ std::int32_t recolourTwice(std::int32_t, ServiceLookup lookup, CommandContext*, 
     return 0;
 }
 
+// Builds a polygon, then walks the surfaces by name and colours each, as an import does.
+std::int32_t buildAndColour(std::int32_t version, ServiceLookup lookup, CommandContext* context,
+                            void* reserved) {
+    if (strayCalls(version, lookup, context, reserved) != 0) return 1;
+    auto* surfaces = static_cast<SurfaceService*>(lookup("Surface Functions 4", nullptr));
+    const double green[3] = {0.0, 1.0, 0.0};
+    for (SurfaceHandle s = surfaces->firstSurface(); s != nullptr; s = surfaces->nextSurface(s))
+        if (surfaces->surfaceName(s) != nullptr) surfaces->setSurfaceChannel(s, "BaseColor", green);
+    return 0;
+}
+
 }  // namespace
+
+// A large import logs no call per point, polygon or surface, yet builds the same scene.
+TEST(StandInHost, LogsEachElementOnlyWhenAsked) {
+    const char* const perElement[] = {"createPoint", "createPolygon", "firstSurface",
+                                      "nextSurface", "surfaceName", "setSurfaceChannel"};
+    std::string sceneLogged;
+    for (bool logs : {true, false}) {
+        SCOPED_TRACE(logs ? "logged" : "not logged");
+        standin::StandInHost host;
+        host.logsEachElement = logs;
+        host.addSurface("Surface 0");
+        ASSERT_EQ(host.run(buildAndColour), 0);
+        for (const char* call : perElement)
+            EXPECT_EQ(host.countCalls(call) > 0, logs) << call;
+        const std::string scene = standin::dumpScene(host.scene);
+        if (logs) sceneLogged = scene;
+        else EXPECT_EQ(scene, sceneLogged);
+    }
+}
 
 // A channel set again takes the new value in its old place: the OBJ and the dump show the
 // colour of the last import.
