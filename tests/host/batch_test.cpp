@@ -107,6 +107,28 @@ TEST(Batch, GivesInputsOfTheSameNameTheirOwnOutputs) {
                                                 "out/x.1", "out/x.2"}));
 }
 
+// An output that adds a suffix to the stem makes "a" and "a-compare" clash in either order.
+TEST(Batch, GivesAStemThatAnotherPlusTheSuffixMakesItsOwn) {
+    const struct { std::vector<std::string> inputs; std::vector<std::string> stems; } cases[] = {
+        {{"a.svg", "a-compare.svg"}, {"out/a", "out/a-compare-2"}},
+        {{"a-compare.svg", "a.svg"}, {"out/a-compare", "out/a-2"}},
+        {{"a-compare.svg", "a.svg", "a-2-compare.svg"},
+         {"out/a-compare", "out/a-2", "out/a-2-compare-2"}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> seen;
+        FileImporter record = [&](const std::string&, const std::string& stem) {
+            seen.push_back(stem);
+            FileOutcome outcome;
+            outcome.ok = true;
+            return outcome;
+        };
+        std::ostringstream progress;
+        runBatch(c.inputs, "out", record, progress, comparisonStemSuffix);
+        EXPECT_EQ(seen, c.stems) << c.inputs.front();
+    }
+}
+
 TEST(ImportToolBatch, ImportsEveryFileAndFailsAtTheEndForABadOne) {
     testing_host::TempDir dir;
     std::string first = dir.write("in/first.svg", testing_host::svg("<rect fill='#ff0000' width='2' height='1'/>"));
@@ -141,21 +163,45 @@ TEST(ImportToolBatch, WritesOverNoInputOfTheBatch) {
     EXPECT_EQ(testing_host::readFile(second), drawing);
 }
 
-// The second file's OBJ is a hard link to the first's: written, it would replace that one.
+// The second file's OBJ is a hard link to the first's: written, it would replace that one,
+// also when the first file failed after writing its OBJ (here its SVG's name is a directory).
 TEST(ImportToolBatch, WritesOverNoEarlierOutputUnderAnotherName) {
+    for (bool firstFails : {false, true}) {
+        SCOPED_TRACE(firstFails ? "first file fails" : "first file imported");
+        testing_host::TempDir dir;
+        const std::string drawing = testing_host::svg("<rect fill='#ff0000' width='2' height='1'/>");
+        std::string a = dir.write("a.svg", drawing);
+        std::string b = dir.write("b.svg", testing_host::svg("<rect width='1' height='1'/>"));
+        const std::string firstObj = dir.write("out/a.obj", "");
+        ASSERT_EQ(::link(firstObj.c_str(), (dir.path + "/out/b.obj").c_str()), 0);
+        std::string arguments = "'" + a + "' '" + b + "' -o '" + dir.path + "/out/'";
+        if (firstFails) {
+            ASSERT_EQ(::mkdir((dir.path + "/svg").c_str(), 0700), 0);
+            ASSERT_EQ(::mkdir((dir.path + "/svg/a.svg").c_str(), 0700), 0);
+            arguments += " --svg '" + dir.path + "/svg/'";
+        }
+        testing_host::ToolRun run = testing_host::runImportTool(arguments);
+        EXPECT_EQ(run.status, 1) << run.output;
+        EXPECT_EQ(run.output.find("[1/2] a.svg  FAILED"), firstFails ? 0u : std::string::npos)
+            << run.output;
+        EXPECT_NE(run.output.find("[2/2] b.svg  FAILED: will not write " + dir.path +
+                                  "/out/b.obj over an output of an earlier file"),
+                  std::string::npos) << run.output;
+        EXPECT_NE(testing_host::readFile(firstObj).find("usemtl Surface_0"), std::string::npos);
+    }
+}
+
+// Without a comparison picture no output adds "-compare": such a file keeps its own stem.
+TEST(ImportToolBatch, KeepsTheStemOfAFileNamedLikeAComparison) {
     testing_host::TempDir dir;
-    const std::string drawing = testing_host::svg("<rect fill='#ff0000' width='2' height='1'/>");
+    const std::string drawing = testing_host::svg("<rect width='1' height='1'/>");
     std::string a = dir.write("a.svg", drawing);
-    std::string b = dir.write("b.svg", testing_host::svg("<rect width='1' height='1'/>"));
-    const std::string firstObj = dir.write("out/a.obj", "");
-    ASSERT_EQ(::link(firstObj.c_str(), (dir.path + "/out/b.obj").c_str()), 0);
+    std::string b = dir.write("a-compare.svg", drawing);
     testing_host::ToolRun run =
         testing_host::runImportTool("'" + a + "' '" + b + "' -o '" + dir.path + "/out/'");
-    EXPECT_EQ(run.status, 1) << run.output;
-    EXPECT_NE(run.output.find("[2/2] b.svg  FAILED: will not write " + dir.path +
-                              "/out/b.obj over an output of an earlier file"),
-              std::string::npos) << run.output;
-    EXPECT_NE(testing_host::readFile(firstObj).find("usemtl Surface_0"), std::string::npos);
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_TRUE(std::ifstream(dir.path + "/out/a.obj").good());
+    EXPECT_TRUE(std::ifstream(dir.path + "/out/a-compare.obj").good());
 }
 
 TEST(ImportToolBatch, WantsDirectoriesForSeveralFiles) {
