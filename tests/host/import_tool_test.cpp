@@ -76,6 +76,9 @@ TEST(ImportTool, ReportsBadUse) {
     const std::string real = dir.path + "/real/", link = dir.path + "/link/";
     // one file under two names: a link to an output not yet written, and a hard link
     ASSERT_EQ(symlink("ahead.obj", (dir.path + "/ahead.svg").c_str()), 0);
+    // and at the end of a chain of links
+    ASSERT_EQ(symlink("chain.link", (dir.path + "/chain.svg").c_str()), 0);
+    ASSERT_EQ(symlink("chain.obj", (dir.path + "/chain.link").c_str()), 0);
     const std::string hard = dir.write("hard.obj", "kept");
     ASSERT_EQ(::link(hard.c_str(), (dir.path + "/hard.svg").c_str()), 0);
     const struct { std::string arguments; const char* message; } cases[] = {
@@ -103,6 +106,8 @@ TEST(ImportTool, ReportsBadUse) {
         {"'" + input + "' -o '" + dir.path + "/ahead.obj' --svg '" + dir.path + "/ahead.svg'",
          "twice"},
         {"'" + input + "' -o '" + hard + "' --svg '" + dir.path + "/hard.svg'", "twice"},
+        {"'" + input + "' -o '" + dir.path + "/chain.obj' --svg '" + dir.path + "/chain.svg'",
+         "twice"},
         // modules the host cannot run, or cannot let go of
         {"'" + input + "' --module " + flawedModule("word"), "does not match this host"},
         {"'" + input + "' --module " + flawedModule("class"), "no command server"},
@@ -117,6 +122,7 @@ TEST(ImportTool, ReportsBadUse) {
     }
     EXPECT_EQ(testing_host::readFile(input), drawing);
     EXPECT_FALSE(std::ifstream(dir.path + "/ahead.obj").good());
+    EXPECT_FALSE(std::ifstream(dir.path + "/chain.obj").good());
     EXPECT_EQ(testing_host::readFile(hard), "kept");
 }
 
