@@ -253,6 +253,25 @@ TEST(ImportToolPictures, KeepsAnEarlierFilesPicture) {
 }
 #endif
 
+#ifdef POLYIN_HAS_COMPARE
+// Asked for the comparison alone, the tool still draws the import beside the original.
+TEST(ImportToolPictures, DrawsTheImportIntoAComparisonAskedForAlone) {
+    testing_host::TempDir dir;
+    std::string input = dir.write("square.svg", testing_host::svg("<rect fill='#ff0000' width='10' height='10'/>"));
+    testing_host::ToolRun run = testing_host::runImportTool(
+        "'" + input + "' --size 32 -o '" + dir.path + "/out/' --compare '" + dir.path + "/c.png'");
+    ASSERT_EQ(run.status, 0) << run.output;
+    PreviewImage image;
+    ASSERT_TRUE(readPng(dir.path + "/c.png", image));
+    const int panelWidth = (image.width - comparePanelGap) / 2;
+    int redInImport = 0;
+    for (int y = 0; y < image.height; ++y)
+        for (int x = panelWidth + comparePanelGap; x < image.width; ++x)
+            redInImport += image.at(x, y) == red;
+    EXPECT_GT(redInImport, 0);
+}
+#endif
+
 // A polygon through a point at infinity or NaN has no outline to write; the others keep theirs
 // and the view fits them alone.
 TEST(SceneSvg, LeavesOutPolygonsThroughPointsAtNoFinitePlace) {
