@@ -36,7 +36,7 @@ std::int32_t recolourTwice(std::int32_t, ServiceLookup lookup, CommandContext*, 
     return 0;
 }
 
-// Builds a polygon, then walks the surfaces by name and colours each, as an import does.
+// Builds polygons, then walks the surfaces by name and colours each, as an import does.
 std::int32_t buildAndColour(std::int32_t version, ServiceLookup lookup, CommandContext* context,
                             void* reserved) {
     if (strayCalls(version, lookup, context, reserved) != 0) return 1;
@@ -49,7 +49,8 @@ std::int32_t buildAndColour(std::int32_t version, ServiceLookup lookup, CommandC
 
 }  // namespace
 
-// A large import logs no call per point, polygon or surface, yet builds the same scene.
+// Without the per-element log no call per point, polygon or surface is logged, yet the scene
+// is the same.
 TEST(StandInHost, LogsEachElementOnlyWhenAsked) {
     const char* const perElement[] = {"createPoint", "createPolygon", "firstSurface",
                                       "nextSurface", "surfaceName", "setSurfaceChannel"};
