@@ -92,7 +92,11 @@ TEST(ReadDocument, RefusesWhatIsNoRegularFileWithoutWaiting) {
     ::unlink(fifo.c_str());
 }
 
-TEST(Batch, GivesInputsOfTheSameNameTheirOwnOutputs) {
+namespace {
+
+// The stems a batch of these inputs hands to its importer, each file imported.
+std::vector<std::string> batchStems(const std::vector<std::string>& inputs,
+                                    const std::string& stemSuffix = "") {
     std::vector<std::string> seen;
     FileImporter record = [&](const std::string&, const std::string& stem) {
         seen.push_back(stem);
@@ -101,10 +105,17 @@ TEST(Batch, GivesInputsOfTheSameNameTheirOwnOutputs) {
         return outcome;
     };
     std::ostringstream progress;
-    runBatch({"a/x.svg", "b/x.svg", "c/x.svg", "a/y z.svg", "b/y_z.svg",
-              "x.1.svg", "x.2.svg"}, "out", record, progress);
-    EXPECT_EQ(seen, (std::vector<std::string>{"out/x", "out/x-2", "out/x-3", "out/y z", "out/y_z-2",
-                                                "out/x.1", "out/x.2"}));
+    runBatch(inputs, "out", record, progress, stemSuffix);
+    return seen;
+}
+
+}  // namespace
+
+TEST(Batch, GivesInputsOfTheSameNameTheirOwnOutputs) {
+    EXPECT_EQ(batchStems({"a/x.svg", "b/x.svg", "c/x.svg", "a/y z.svg", "b/y_z.svg", "x.1.svg",
+                          "x.2.svg"}),
+              (std::vector<std::string>{"out/x", "out/x-2", "out/x-3", "out/y z", "out/y_z-2",
+                                        "out/x.1", "out/x.2"}));
 }
 
 // An output that adds a suffix to the stem makes "a" and "a-compare" clash in either order.
@@ -115,18 +126,8 @@ TEST(Batch, GivesAStemThatAnotherPlusTheSuffixMakesItsOwn) {
         {{"a-compare.svg", "a.svg", "a-2-compare.svg"},
          {"out/a-compare", "out/a-2", "out/a-2-compare-2"}},
     };
-    for (const auto& c : cases) {
-        std::vector<std::string> seen;
-        FileImporter record = [&](const std::string&, const std::string& stem) {
-            seen.push_back(stem);
-            FileOutcome outcome;
-            outcome.ok = true;
-            return outcome;
-        };
-        std::ostringstream progress;
-        runBatch(c.inputs, "out", record, progress, comparisonStemSuffix);
-        EXPECT_EQ(seen, c.stems) << c.inputs.front();
-    }
+    for (const auto& c : cases)
+        EXPECT_EQ(batchStems(c.inputs, comparisonStemSuffix), c.stems) << c.inputs.front();
 }
 
 TEST(ImportToolBatch, ImportsEveryFileAndFailsAtTheEndForABadOne) {
