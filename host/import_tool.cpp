@@ -162,10 +162,12 @@ bool identify(const std::string& path, FileIdentity& identity) {
 bool checkPictureSupport(const Options& options) {
 #ifndef POLYIN_HAS_PREVIEW
     if (!options.preview.empty() || !options.compare.empty())
-        return fail("this build has no preview: it was built without cairo (an i386 build always is)");
+        return fail(
+            "this build has no preview: it was built without cairo (an i386 build always is)");
 #endif
     if (!options.compare.empty() && !canCompare())
-        return fail("this build has no --compare: it was built without librsvg (an i386 build always is)");
+        return fail(
+            "this build has no --compare: it was built without librsvg (an i386 build always is)");
     return true;
 }
 
@@ -210,7 +212,8 @@ bool parseOptions(int argc, char** argv, Options& options, int& exitCode) {
         ->type_name("OUT.png");
     app.add_option("--svg", options.svg, "the imported polygons as plain SVG")->type_name("OUT.svg");
     CLI::Option* size = app.add_option("--size", options.sizeText,
-                                       "long side of the preview, and of each half of the comparison, in pixels (16..16384, default 1024)")
+                                       "long side of the preview, and of each half of the "
+                                       "comparison, in pixels (16..16384, default 1024)")
         ->type_name("N");
     try {
         app.parse(argc, argv);
