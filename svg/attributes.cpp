@@ -101,7 +101,7 @@ const PresentationName* findPresentationName(const char* name) noexcept {
 }
 
 // The entry that names the declaration [begin, end), or null: the declaration's name runs to
-// its first ":" (or its end), trailing blanks not counted. No entry name holds a ":" or a
+// its first ":", trailing blanks not counted, or is the whole range when it has no ":". No entry name holds a ":" or a
 // blank, so the first ":" is the one after the matched name and its blanks; it is stored in
 // colon (end when there is none).
 const PresentationName* findDeclarationName(const char* begin, const char* end,
@@ -116,8 +116,10 @@ const PresentationName* findDeclarationName(const char* begin, const char* end,
             ++entryName;
         }
         if (*entryName != '\0') continue;
+        const char* nameEnd = p;
         while (p < end && isBlank(static_cast<unsigned char>(*p))) ++p;
-        if (p == end || *p == ':') {
+        // without a ":" the name is the whole range, its trailing blanks included
+        if (p < end ? *p == ':' : nameEnd == end) {
             *colon = p;
             return &presentationNames[i];
         }

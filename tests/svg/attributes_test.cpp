@@ -124,6 +124,12 @@ TEST(StyleDeclarations, SplitsAndTrims) {
         EXPECT_EQ(frame.strokeWidth, c.width) << '"' << c.text << '"';
         EXPECT_EQ(frame.fillOpacity, c.opacity) << '"' << c.text << '"';
     }
+    // a declaration handed over untrimmed, without a ":", is named by the whole range: blanks
+    // after "fill" make it name nothing (a style text trims them first, as "fill ;" shows)
+    const char blanks[] = "fill   ";
+    StatePtr state(createParserState());
+    applyDeclaration(*state, blanks, blanks + 7);
+    EXPECT_FALSE(currentStyle(*state).hasFill);
 }
 
 TEST(StyleDeclarations, KeepsTheFirst511Characters) {
