@@ -3,7 +3,8 @@
 
 #include "svg/parse_context.h"
 
-// A subdivision call deeper than this returns at once, so a curve nests at most 14 calls.
+// A curve is halved at most this many times over: a piece at this depth is tested but never
+// split, and a subdivision call deeper still returns at once.
 constexpr int subdivisionDepthLimit = 12;
 
 // The four curve steps of path data. (x, y) is the current point and (controlX, controlY) the

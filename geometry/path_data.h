@@ -13,7 +13,8 @@ constexpr int heldNumberLimit = 10;
 // attributes after "d" reach no output.
 void parsePathData(ParserState& state, AttrList attributes) noexcept;
 
-// Splits path data and point lists: skips blanks and commas, then takes one command character
+// Splits path data and point lists token by token as the reader does (the reader reads them in
+// place; the report uses this copy): skips blanks and commas, then takes one command character
 // or one number (signs first, then digits, ".", "e", "E"). Returns the position after the
 // token, or the NUL's position with an empty token when only separators were left.
 const char* nextPathToken(const char* text, char* token) noexcept;

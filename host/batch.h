@@ -25,7 +25,8 @@ struct BatchTotals {
     std::size_t points = 0;
 };
 
-// The output stem for input in outputDir: the file name without its ".svg" extension.
+// The output stem for input in outputDir: the file name without its last extension (a leading
+// dot is kept).
 std::string outputStemFor(const std::string& input, const std::string& outputDir);
 
 // name placed in directory (directory may end with "/" or be empty).

@@ -164,10 +164,11 @@ bool checkPictureSupport(const Options& options) {
     if (!options.preview.empty() || !options.compare.empty())
         return fail(
             "this build has no preview: it was built without cairo (an i386 build always is)");
-#endif
+#else
     if (!options.compare.empty() && !canCompare())
         return fail(
             "this build has no --compare: it was built without librsvg (an i386 build always is)");
+#endif
     return true;
 }
 

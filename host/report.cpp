@@ -584,8 +584,6 @@ private:
 
     // Walks the data with the reader's own token splitter and arities, counting what the
     // held-number rules drop or shift into the next command, and what draws nothing.
-    // Walks the data with the reader's own token splitter and arities, counting what the
-    // held-number rules drop or shift into the next command, and what draws nothing.
     void checkPathData(const char* data, int line) {
         PathTokens tokens(data);
         HeldNumberTally tally;
@@ -760,7 +758,7 @@ constexpr std::pair<Construct, ConstructAdvice> adviceTable[] = {
       "use six-digit \"#rrggbb\" colours (replace gradients and patterns by flat colours)"}},
     {Construct::ShortHexColor,
      {"three-digit colour",
-      "read as one small number, not expanded: \"#f00\" arrives as dark blue, not red",
+      "read as one small number, not expanded: \"#f00\" arrives as a near-black green, not red",
       "write colours with six digits: \"#ff0000\""}},
     {Construct::AlphaHexColor,
      {"colour with an alpha digit group",

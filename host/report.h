@@ -13,7 +13,7 @@ enum class Construct {
     UnreadElement,        // ellipse, text, use, image, ...: nothing arrives
     HelperContentDrawn,   // symbol, pattern, clipPath, mask, marker: children drawn in place
     GradientElement,
-    StyleSheet,           // <style> and "class"
+    StyleSheet,           // <style> elements
     ClassAttribute,
     NameCaseOrPrefix,     // RECT, svg:path
     SelfClosingNoSpace,   // <rect .../> written as <rect/>
@@ -39,7 +39,7 @@ enum class Construct {
     CommentCut,
     EntityNotDecoded,
     RoundedCorners,
-    NotApplied,           // display, visibility, opacity, fill-rule
+    NotApplied,           // display, visibility, opacity, fill-rule, clip-path, mask, filter, markers
     SeveralSubpaths,
     Strokes,
     NoFill,
@@ -60,7 +60,6 @@ struct Finding {
 struct PreflightReport {
     std::vector<Finding> findings;  // in order of first occurrence
     std::size_t records = 0;        // polylines the reader produced
-    bool unreadable = false;        // the file could not be read
 };
 
 // At most this many line numbers are kept per finding.

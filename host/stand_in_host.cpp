@@ -65,8 +65,6 @@ void* asHandle(std::size_t index) { return reinterpret_cast<void*>(index + 1); }
 std::size_t fromHandle(void* handle) { return reinterpret_cast<std::size_t>(handle) - 1; }
 
 // Panel side.
-void getControlValue(PanelControl*, std::int32_t channel, ControlValue* value);
-void setControlValue(PanelControl*, std::int32_t channel, ControlValue* value);
 PanelControl panelControl;
 std::int32_t shownValue = 0;
 

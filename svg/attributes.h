@@ -5,7 +5,7 @@
 
 #include "svg/parse_context.h"
 
-// One declaration's name or value keeps at most this many characters.
+// The buffer of one declaration's value: at most declarationBufferSize - 1 characters are read.
 constexpr int declarationBufferSize = 512;
 
 void applyAttributes(ParserState& state, AttrList attributes) noexcept;

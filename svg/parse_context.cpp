@@ -1,7 +1,6 @@
 #include "svg/parse_context.h"
 
 #include <cerrno>
-#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <fcntl.h>

@@ -111,8 +111,8 @@ char* terminateAt(char* p, char* end) noexcept {
 }
 
 // Reads the tag text [tag, end), end being its NUL, and reports its start and/or end.
-void readTag(char* tag, char* end, ElementStartHandler onStart, ElementEndHandler onEnd,
-             void* userData) noexcept {
+void parseTag(char* tag, char* end, ElementStartHandler onStart, ElementEndHandler onEnd,
+              void* userData) noexcept {
     const TagText text = describeTag(tag, end);
     char* p = skipBlanks(tag);
     bool isEnd = false;
@@ -182,7 +182,7 @@ void tokenizeMarkup(char* text, ElementStartHandler onStart, ElementEndHandler o
         char* close = std::strchr(segment, '>');
         if (close == nullptr) return;  // a tag that never closes is dropped
         *close = '\0';
-        readTag(segment, close, onStart, onEnd, userData);
+        parseTag(segment, close, onStart, onEnd, userData);
         segment = close + 1;
     }
 }
@@ -190,9 +190,4 @@ void tokenizeMarkup(char* text, ElementStartHandler onStart, ElementEndHandler o
 void deliverText(char* segment, CharacterDataHandler onText, void* userData) noexcept {
     char* text = skipBlanks(segment);
     if (*text != '\0' && onText != nullptr) onText(userData, text);
-}
-
-void parseTag(char* tag, ElementStartHandler onStart, ElementEndHandler onEnd,
-              void* userData) noexcept {
-    readTag(tag, tag + std::strlen(tag), onStart, onEnd, userData);
 }

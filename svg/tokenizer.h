@@ -12,13 +12,9 @@ constexpr int attributePairLimit = 127;
 constexpr int attributeEntryCount = 2 * attributePairLimit + 2;
 
 // Walks text once, cutting it with NUL bytes, and reports each tag and non-blank text segment
-// in document order. Any handler may be null.
+// in document order; text after the last tag is not reported. Any handler may be null.
 void tokenizeMarkup(char* text, ElementStartHandler onStart, ElementEndHandler onEnd,
                     CharacterDataHandler onText, void* userData) noexcept;
 
 // Reports one text segment unless it is blank.
 void deliverText(char* segment, CharacterDataHandler onText, void* userData) noexcept;
-
-// Reads the text of one tag (without "<" and ">") and reports its start and/or end.
-void parseTag(char* tag, ElementStartHandler onStart, ElementEndHandler onEnd,
-              void* userData) noexcept;
