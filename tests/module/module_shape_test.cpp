@@ -47,6 +47,17 @@ TEST(ModuleShape, NeedsOnlyTheCLibraryAndLibm) {
     }
 }
 
+// On i386 the plain file calls fail on a file whose size or inode number needs 64 bits, and the
+// import would arrive empty: the module must use the large-file forms.
+TEST(ModuleShape, UsesLargeFileCalls) {
+    if (sizeof(void*) != 4) GTEST_SKIP() << "every file call is a large-file call here";
+    const std::set<std::string> imported = lines(runCommand(
+        "nm -D --undefined-only '" POLYIN_MODULE_PATH "' | sed 's/.* //; s/@.*//'"));
+    ASSERT_FALSE(imported.empty());
+    for (const char* narrow : {"open", "openat", "fstat", "stat", "lstat", "fstatat", "lseek"})
+        EXPECT_EQ(imported.count(narrow), 0u) << narrow;
+}
+
 TEST(ModuleShape, HasNoUniqueSymbolsAndIsNotNodelete) {
     std::string unique = runCommand("readelf --dyn-syms -W '" POLYIN_MODULE_PATH "' | grep -c UNIQUE");
     EXPECT_EQ(unique, "0\n");
