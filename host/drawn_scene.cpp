@@ -91,12 +91,20 @@ DrawnScene sceneFromHost(const standin::HostScene& host) {
     return scene;
 }
 
+bool isDrawnPolygon(const DrawnScene& scene, const DrawnPolygon& polygon) {
+    if (polygon.points.empty()) return false;
+    return std::all_of(polygon.points.begin(), polygon.points.end(), [&](std::size_t index) {
+        const auto& p = scene.points[index];
+        return std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]);
+    });
+}
+
 DrawnBounds sceneBounds(const DrawnScene& scene) {
     DrawnBounds bounds;
     for (const DrawnPolygon& polygon : scene.polygons) {
+        if (!isDrawnPolygon(scene, polygon)) continue;
         for (std::size_t index : polygon.points) {
             const auto& p = scene.points[index];
-            if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2])) continue;
             if (bounds.empty) {
                 bounds.low = bounds.high = p;
                 bounds.empty = false;

@@ -45,6 +45,11 @@ DrawnScene sceneFromPathList(PathList list);
 // are left out; a surface without channels shows the host's default grey.
 DrawnScene sceneFromHost(const standin::HostScene& host);
 
+// Whether a polygon is drawn (in the SVG written back and the pictures): it has points, and
+// every one of them lies at a finite place in every axis, as the OBJ writer requires too.
+bool isDrawnPolygon(const DrawnScene& scene, const DrawnPolygon& polygon);
+
+// The box of the polygons that are drawn; empty when none is.
 DrawnBounds sceneBounds(const DrawnScene& scene);
 
 // Colour of a surface as "#rrggbb", each channel rounded from 0..1.

@@ -46,10 +46,7 @@ void drawScene(cairo_t* cr, const DrawnScene& scene, const CanvasFit& fit, doubl
     // The module creates the polygons last element first; paint them in document order.
     for (auto it = scene.polygons.rbegin(); it != scene.polygons.rend(); ++it) {
         const DrawnPolygon& polygon = *it;
-        bool finite = !polygon.points.empty();
-        for (std::size_t index : polygon.points)
-            finite = finite && std::isfinite(scene.points[index][0]) && std::isfinite(scene.points[index][1]);
-        if (!finite) continue;
+        if (!isDrawnPolygon(scene, polygon)) continue;
         cairo_new_path(cr);
         for (std::size_t index : polygon.points) {
             const auto& p = scene.points[index];

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cmath>
 #include <cstring>
 #include <fstream>
 #include <ostream>
@@ -13,13 +12,6 @@
 namespace {
 
 std::string number(double value) { return standin::nineDigitText(value); }
-
-bool isFinitePolygon(const DrawnScene& scene, const DrawnPolygon& polygon) {
-    return std::all_of(polygon.points.begin(), polygon.points.end(), [&](std::size_t index) {
-        const auto& p = scene.points[index];
-        return std::isfinite(p[0]) && std::isfinite(p[1]);
-    });
-}
 
 // A host surface name as XML text: markup characters escaped, control characters (which XML
 // cannot carry at all) as '?'.
@@ -49,7 +41,7 @@ void writeSceneSvg(std::ostream& out, const DrawnScene& scene) {
     // The module creates the polygons last element first; write them in document order.
     for (auto it = scene.polygons.rbegin(); it != scene.polygons.rend(); ++it) {
         const DrawnPolygon& polygon = *it;
-        if (polygon.points.empty() || !isFinitePolygon(scene, polygon)) continue;
+        if (!isDrawnPolygon(scene, polygon)) continue;
         const DrawnSurface& surface = scene.surfaces[polygon.surface];
         double opacity = std::clamp(1.0 - surface.transparency, 0.0, 1.0);
         out << "<path fill=\"" << hexColor(surface) << "\" fill-opacity=\"" << number(opacity)

@@ -59,18 +59,23 @@ TEST(DrawnScene, KeepsOnlyWhatTheHostCanShow) {
     EXPECT_EQ(scene.surfaces[1].transparency, 0.25);
 }
 
-// The bounds (of the report, the SVG and the pictures) hold the polygons' points at a finite
-// place in every axis, and nothing else.
-TEST(DrawnScene, BoundsHoldOnlyFinitePolygonCorners) {
+// The bounds (of the report, the SVG and the pictures) hold the polygons that are drawn, and
+// nothing else: not the finite corners of a polygon that is left out for its other corners.
+TEST(DrawnScene, BoundsHoldOnlyDrawnPolygons) {
     const double inf = std::numeric_limits<double>::infinity();
     DrawnScene scene;
     scene.points = {{1, 2, 0}, {3, -4, 0}, {inf, 0, 0}, {0, std::nan(""), 0}, {9, 9, -inf},
                     {100, 100, 0}};
-    scene.polygons = {{0, {0, 1, 2}}, {0, {3, 4, 1}}};
+    scene.polygons = {{0, {0, 1, 2}}, {0, {3, 4, 1}}, {0, {}}, {0, {1, 5}}};
+    const bool drawn[] = {false, false, false, true};
+    for (std::size_t i = 0; i < 4; ++i)
+        EXPECT_EQ(isDrawnPolygon(scene, scene.polygons[i]), drawn[i]) << i;
     DrawnBounds bounds = sceneBounds(scene);
     ASSERT_FALSE(bounds.empty);
-    EXPECT_EQ(bounds.low, (std::array<double, 3>{{1, -4, 0}}));
-    EXPECT_EQ(bounds.high, (std::array<double, 3>{{3, 2, 0}}));
+    EXPECT_EQ(bounds.low, (std::array<double, 3>{{3, -4, 0}}));
+    EXPECT_EQ(bounds.high, (std::array<double, 3>{{100, 100, 0}}));
+    scene.polygons.pop_back();
+    EXPECT_TRUE(sceneBounds(scene).empty);
 }
 
 // Fill keys take slots in the order they first appear, as the module numbers them.
