@@ -153,8 +153,9 @@ std::string materialLibraryPath(const std::string& objPath) {
     std::size_t dot = objPath.find_last_of('.');
     bool hasExtension = dot != std::string::npos && dot >= stemAt;
     std::string stem = objPath.substr(stemAt, (hasExtension ? dot : objPath.size()) - stemAt);
+    // a blank ends the name, and readers that take "#" anywhere for a comment would cut it there
     for (char& c : stem)
-        if (std::isspace(static_cast<unsigned char>(c))) c = '_';
+        if (std::isspace(static_cast<unsigned char>(c)) || c == '#') c = '_';
     std::string path = objPath.substr(0, stemAt) + stem + ".mtl";
     return path == objPath ? objPath + ".mtl" : path;
 }
