@@ -2,7 +2,8 @@
 # Builds the fuzz targets (clang, libFuzzer, ASan + UBSan) in build/fuzz and runs each of them.
 #   fuzz/run.sh [SECONDS]   fuzz every target for SECONDS each (default 60)
 #   fuzz/run.sh --runs N    run every target for N inputs with a fixed seed (the test.sh smoke)
-# New corpus entries go to build/fuzz/work/TARGET, crashes to build/fuzz/artifacts/.
+# New corpus entries go to build/fuzz/work/TARGET, which each run empties first (copy it to keep
+# it); crashes go to build/fuzz/artifacts/.
 set -u
 cd "$(dirname "$0")/.."
 ROOT=$(pwd)

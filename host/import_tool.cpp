@@ -198,23 +198,26 @@ bool parseOptions(int argc, char** argv, Options& options, int& exitCode) {
                    "(default " POLYIN_DEFAULT_OUTPUT_DIR "/<name>.obj)")
         ->type_name("OUT");
     CLI::Option* detail = app.add_option("--detail", options.detailText,
-                   "Bezier Detail, 1..1000 (default 10): curves within 1/N units")
+                   "Bezier Detail, 1..1000 (default 10): curves within 1/N in their own units")
         ->type_name("N");
     app.add_option("--module", options.module,
                    "the plug-in module to load (default " POLYIN_DEFAULT_MODULE ")")
         ->type_name("PATH");
-    app.add_flag("--dump", options.dump, "print the host scene as canonical text instead of a summary");
+    app.add_flag("--dump", options.dump,
+                 "print the host scene as canonical text instead of a summary (no OBJ without -o)");
     app.add_flag("--report", options.report,
                  "print what the import passes over or reads differently, and what arrived");
     app.add_flag("--strict", options.strict,
                  "exit with 3 when anything was passed over (a failed file gives 1 first)");
-    app.add_option("--preview", options.preview, "a picture of what arrived")->type_name("OUT.png");
-    app.add_option("--compare", options.compare, "the SVG as a renderer shows it beside what arrived")
+    app.add_option("--preview", options.preview, "a picture of what arrived (not in i386 builds)")
+        ->type_name("OUT.png");
+    app.add_option("--compare", options.compare,
+                   "the SVG as a renderer shows it beside what arrived (not in i386 builds)")
         ->type_name("OUT.png");
     app.add_option("--svg", options.svg, "the imported polygons as plain SVG")->type_name("OUT.svg");
     CLI::Option* size = app.add_option("--size", options.sizeText,
-                                       "long side of the preview, and of each half of the "
-                                       "comparison, in pixels (16..16384, default 1024)")
+                                       "long side of the preview in pixels (16..16384, default "
+                                       "1024); each half of a comparison at most 16375")
         ->type_name("N");
     try {
         app.parse(argc, argv);

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Real-world checks through the stand-in host, one process per module for the whole corpus:
-#   check.sh compare    every icon under /usr/share/icons (and generated circle files) gives the
-#                       same host scene from polyin_64.p and polyin_32.p, at details 10 and 1000
-#   check.sh memcheck   the corpus imported through polyin_32.p under valgrind and through the
-#                       sanitizer tree's polyin_64.p under ASan + LeakSanitizer: no error, no leak
-# Run from the repository root after the x86_64, i386 (and asan) trees are built.
+#   check.sh compare    every icon under /usr/share/icons, the examples, the reader's fuzz seeds
+#                       and generated circle and hostile files give the same host scene from
+#                       polyin_64.p and polyin_32.p at details 10 and 1000 (circle vertices
+#                       may differ in the last bit)
+#   check.sh memcheck   the corpus at detail 10 through polyin_32.p under valgrind and through
+#                       the sanitizer tree's polyin_64.p under ASan + LeakSanitizer: no error,
+#                       no leak
+# Run after the x86_64, i386 (and asan) trees are built.
 set -u
 cd "$(dirname "$0")/../.."
 OUT=build/real_world
