@@ -11,6 +11,13 @@
 
 namespace hostile {
 
+// Where temporary files go: $TMPDIR when set, else /tmp; with a trailing "/".
+inline std::string temporaryDirectory() {
+    const char* dir = std::getenv("TMPDIR");
+    std::string path = dir != nullptr && dir[0] != '\0' ? dir : "/tmp";
+    return path.back() == '/' ? path : path + "/";
+}
+
 inline std::string repeat(const std::string& piece, std::size_t times) {
     std::string text;
     text.reserve(piece.size() * times);
@@ -22,13 +29,13 @@ inline std::string repeat(const std::string& piece, std::size_t times) {
 class TempFile {
 public:
     explicit TempFile(const std::string& content) {
-        char pattern[] = "/tmp/polyin_hostile_XXXXXX";
-        int fd = mkstemp(pattern);
+        std::string pattern = temporaryDirectory() + "polyin_hostile_XXXXXX";
+        int fd = mkstemp(&pattern[0]);
         if (fd < 0) return;
         if (write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size()))
             name_ = pattern;
         close(fd);
-        if (name_.empty()) unlink(pattern);
+        if (name_.empty()) unlink(pattern.c_str());
     }
     ~TempFile() { if (!name_.empty()) unlink(name_.c_str()); }
     TempFile(const TempFile&) = delete;
@@ -43,14 +50,14 @@ private:
 class StalledFifo {
 public:
     explicit StalledFifo(const std::string& content) {
-        char pattern[] = "/tmp/polyin_hostile_fifo_XXXXXX";
-        int temp = mkstemp(pattern);
+        std::string pattern = temporaryDirectory() + "polyin_hostile_fifo_XXXXXX";
+        int temp = mkstemp(&pattern[0]);
         if (temp < 0) return;
         close(temp);
-        unlink(pattern);
-        if (mkfifo(pattern, 0600) != 0) return;
+        unlink(pattern.c_str());
+        if (mkfifo(pattern.c_str(), 0600) != 0) return;
         name_ = pattern;
-        writer_ = open(pattern, O_RDWR | O_NONBLOCK);
+        writer_ = open(pattern.c_str(), O_RDWR | O_NONBLOCK);
         if (writer_ >= 0 && write(writer_, content.data(), content.size()) < 0) closeWriter();
     }
     ~StalledFifo() {

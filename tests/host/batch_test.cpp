@@ -29,10 +29,11 @@ FileOutcome importWithReader(const std::string& input, const std::string& stem) 
     return outcome;
 }
 
-std::string writeTemporary(const std::string& name, const std::string& text) {
-    std::string path = ::testing::TempDir() + name;
-    std::ofstream(path) << text;
-    return path;
+// Writes text to path; false when it could not.
+bool writeText(const std::string& path, const std::string& text) {
+    std::ofstream out(path);
+    out << text;
+    return static_cast<bool>(out);
 }
 
 }  // namespace
@@ -47,12 +48,13 @@ TEST(OutputStem, DropsTheDirectoryAndTheExtension) {
 TEST(Batch, GoesOnPastABadFileAndCountsIt) {
     const std::string dir = ::testing::TempDir() + "polyin_batch_" + std::to_string(::getpid());
     ASSERT_EQ(::mkdir(dir.c_str(), 0700), 0);
-    std::vector<std::string> inputs = {
-        writeTemporary("polyin_one.svg", "<rect fill=\"#ff0000\" width=\"1\" height=\"1\"/>"),
-        dir + "/missing.svg",
-        dir,  // a directory is no document
-        writeTemporary("polyin_two.svg", "<path d=\"M0 0 L1 0 L1 1 Z M2 2 L3 3\"/>"),
-    };
+    ASSERT_EQ(::mkdir((dir + "/in").c_str(), 0700), 0);  // inputs apart from the outputs
+    const std::string one = dir + "/in/polyin_one.svg", two = dir + "/in/polyin_two.svg";
+    ASSERT_TRUE(writeText(one, "<rect fill=\"#ff0000\" width=\"1\" height=\"1\"/>"));
+    ASSERT_TRUE(writeText(two, "<path d=\"M0 0 L1 0 L1 1 Z M2 2 L3 3\"/>"));
+    std::vector<std::string> inputs = {one, dir + "/missing.svg",
+                                       dir,  // a directory is no document
+                                       two};
     std::ostringstream progress;
     BatchTotals totals = runBatch(inputs, dir, importWithReader, progress);
     EXPECT_EQ(totals.files, 4u);

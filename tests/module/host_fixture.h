@@ -21,8 +21,9 @@ namespace testing_host {
 class TempDir {
 public:
     TempDir() {
-        char pattern[] = "/tmp/polyin_test_XXXXXX";
-        const char* made = mkdtemp(pattern);
+        std::string pattern = ::testing::TempDir() + "polyin_test_XXXXXX";
+        const char* made = mkdtemp(&pattern[0]);
+        if (made == nullptr) ADD_FAILURE() << "cannot create " << pattern;
         path = made ? made : "";
     }
     ~TempDir() {
@@ -30,6 +31,7 @@ public:
     }
     // Writes a file under the directory (name may hold subdirectories) and returns its path.
     std::string write(const std::string& name, const std::string& text) const {
+        if (path.empty()) return name;  // no directory: nothing is written outside one
         std::string full = path + "/" + name;
         for (std::size_t at = full.find('/', path.size() + 1); at != std::string::npos;
              at = full.find('/', at + 1))
