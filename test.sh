@@ -96,8 +96,13 @@ install_robustness_tools() {
   if ! dpkg -s libc6-dbg:i386 >/dev/null 2>&1; then
     dpkg --print-foreign-architectures | grep -qx i386 || $SUDO dpkg --add-architecture i386
   fi
-  ensure_packages clang libclang-rt-14-dev valgrind adwaita-icon-theme tango-icon-theme \
-    libc6-dbg:i386 || echo "could not install every tool of the robustness checks"
+  ensure_packages clang valgrind adwaita-icon-theme tango-icon-theme libc6-dbg:i386 ||
+    echo "could not install every tool of the robustness checks"
+  # the fuzzing and sanitizer runtime of the clang that is installed
+  local major
+  major=$(clang -dumpversion 2>/dev/null | cut -d. -f1)
+  [ -n "$major" ] && { ensure_packages "libclang-rt-$major-dev" ||
+    echo "could not install the runtime of clang $major"; }
 }
 
 # run_step NAME COMMAND...: one check counted into the totals.
