@@ -39,7 +39,7 @@ enum class Construct {
     CommentCut,
     EntityNotDecoded,
     RoundedCorners,
-    NotApplied,           // display, visibility, opacity, fill-rule, clip-path, mask, filter, markers
+    NotApplied,           // display, visibility, opacity, fill-rule, clip-path, mask, ...
     SeveralSubpaths,
     Strokes,
     NoFill,

@@ -101,9 +101,9 @@ const PresentationName* findPresentationName(const char* name) noexcept {
 }
 
 // The entry that names the declaration [begin, end), or null: the declaration's name runs to
-// its first ":", trailing blanks not counted, or is the whole range when it has no ":". No entry name holds a ":" or a
-// blank, so the first ":" is the one after the matched name and its blanks; it is stored in
-// colon (end when there is none).
+// its first ":", trailing blanks not counted, or is the whole range when it has no ":". No
+// entry name holds a ":" or a blank, so the first ":" is the one after the matched name and
+// its blanks; it is stored in colon (end when there is none).
 const PresentationName* findDeclarationName(const char* begin, const char* end,
                                             const char** colon) noexcept {
     if (begin == end) return nullptr;

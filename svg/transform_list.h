@@ -6,7 +6,8 @@
 #include "svg/parse_context.h"
 
 void applyTransformList(ParserState& state, const char* text) noexcept;
-// Each composes the transform named at keyword and returns how far the list scan advances (at least 1).
+// Each composes the transform named at keyword and returns how far the list scan advances
+// (at least 1).
 std::ptrdiff_t readMatrix(ParserState& state, const char* keyword) noexcept;
 std::ptrdiff_t readTranslate(ParserState& state, const char* keyword) noexcept;
 std::ptrdiff_t readScale(ParserState& state, const char* keyword) noexcept;

@@ -73,7 +73,8 @@ TEST(WriteObj, ReportsAnUnwritablePath) {
 TEST(WriteObj, NamesTheMaterialLibrarySafely) {
     const struct { const char* obj; const char* mtl; } cases[] = {
         {"out.obj", "out.mtl"}, {"my logo.obj", "my_logo.mtl"}, {"a\tb", "a_b.mtl"},
-        {"#1.obj", "_1.mtl"}, {"logo.mtl", "logo.mtl.mtl"}, {"v1.2/x", "x.mtl"}, {"v1.2/.obj", ".mtl"}};
+        {"#1.obj", "_1.mtl"}, {"logo.mtl", "logo.mtl.mtl"}, {"v1.2/x", "x.mtl"},
+        {"v1.2/.obj", ".mtl"}};
     for (const auto& c : cases) {
         testing_host::TempDir dir;
         ASSERT_EQ(std::system(("mkdir -p '" + dir.path + "/v1.2'").c_str()), 0);
