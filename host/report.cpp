@@ -237,7 +237,13 @@ public:
                        &Checker::textThunk, this);
         checkUnclosedTag();
         const std::size_t zero = original.find('\0');
-        if (zero != std::string::npos) add(Construct::ZeroByte, "", lineOf(buffer.data() + zero));
+        if (zero != std::string::npos) {
+            Finding& finding = add(Construct::ZeroByte, "", lineOf(buffer.data() + zero));
+            // a compressed drawing (.svgz) starts with the two bytes of the gzip format
+            if (original.compare(0, 2, "\x1f\x8b") == 0)
+                finding.remedy =
+                    "the file is compressed (.svgz): unpack it with gunzip and import the .svg";
+        }
         for (const PathRecord* r = reader->paths; r != nullptr; r = r->next) report.records += 1;
         return std::move(report);
     }

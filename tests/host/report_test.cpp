@@ -145,6 +145,13 @@ TEST(PreflightReport, StopsAtAZeroByte) {
     EXPECT_EQ(finding->lines.front(), 3);
     EXPECT_EQ(findConstruct(report, Construct::UnreadElement), nullptr);  // nothing after it is read
     EXPECT_EQ(report.records, 1u);
+    EXPECT_TRUE(finding->remedy.empty());  // the construct's own advice: save as UTF-8
+
+    // a compressed drawing is told to be unpacked, not saved again
+    PreflightReport gzipStart = checkSvgText(std::string("\x1f\x8b\x08\0\0\0", 6), 0.1f);
+    const Finding* compressed = findConstruct(gzipStart, Construct::ZeroByte);
+    ASSERT_NE(compressed, nullptr);
+    EXPECT_NE(compressed->remedy.find("gunzip"), std::string::npos) << compressed->remedy;
 }
 
 TEST(PreflightReport, ExplainsTheFirstOccurrence) {
