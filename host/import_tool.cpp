@@ -420,6 +420,11 @@ private:
                     input.c_str(), imported.paths, imported.scene.points.size(),
                     imported.scene.polygons.size(), imported.scene.surfaces.size(),
                     imported.milliseconds, options.detail);
+        // an empty import is mostly a file in a form the reader passes over (text, UTF-16,
+        // compressed); the report names it
+        if (imported.scene.polygons.empty() && !options.report && !options.strict)
+            std::printf("nothing arrived: --report says what the file holds that the import "
+                        "passes over\n");
         for (const std::string& file : written) std::printf("wrote %s\n", file.c_str());
     }
 };

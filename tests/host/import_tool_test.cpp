@@ -41,6 +41,14 @@ TEST(ImportTool, WritesObjAndPrintsASummary) {
     EXPECT_NE(obj.find("usemtl Surface_0\nl 1 2\nf 3 4 5 6\n"), std::string::npos) << obj;
     std::ifstream mtl(dir.path + "/sub/out.mtl");
     EXPECT_TRUE(mtl.good());
+    EXPECT_EQ(run.output.find("nothing arrived"), std::string::npos) << run.output;
+
+    // an import that brings nothing points at the report
+    input = dir.write("text.svg", testing_host::svg("<text>outline me</text>"));
+    run = runTool("'" + input + "' -o '" + dir.path + "/text.obj'");
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("0 polygons"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("nothing arrived: --report"), std::string::npos) << run.output;
 }
 
 // The dump is the scene the module hands the host at the slider value asked for, from either
