@@ -30,7 +30,7 @@ TEST(ScanDecimal, ReadsLocaleFreeDecimals) {
 }
 
 TEST(ScanDecimal, TextWithoutDigitsGivesZeroAndConsumesNothing) {
-    const char* cases[] = {"", "abc", "-", "+", ".", "e5", "-.", "inf", "nan", "\xA0" "1", "+-1"};
+    const char* cases[] = {"", "abc", "-", "+", ".", "e5", "-.", "inf", "nan", ("\xA0" "1"), "+-1"};
     for (const char* text : cases) {
         double value = -1.0;
         EXPECT_EQ(scanDecimal(text, &value), text) << '"' << text << '"';
