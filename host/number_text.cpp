@@ -152,4 +152,36 @@ std::string nineDigitText(double value) {
     return std::string(text, formatNineDigits(text, value));
 }
 
+std::string plainNineDigitText(double value) {
+    char text[nineDigitTextLimit];
+    const std::size_t length = formatNineDigits(text, value);
+    const char* letter = static_cast<const char*>(std::memchr(text, 'e', length));
+    if (letter == nullptr) return std::string(text, length);  // fixed already, or inf / nan
+    const char* p = text;
+    std::string plain;
+    if (*p == '-') plain += *p++;
+    std::string digits;
+    for (; p < letter; ++p)
+        if (*p != '.') digits += *p;
+    const bool negativeExponent = letter[1] == '-';
+    int exponent = 0;
+    std::from_chars(letter + 2, text + length, exponent);
+    if (negativeExponent) exponent = -exponent;
+    // the first digit stands at 10^exponent
+    const auto wholeDigits = static_cast<std::size_t>(exponent < 0 ? 0 : exponent + 1);
+    if (exponent < 0) {
+        plain += "0.";
+        plain.append(static_cast<std::size_t>(-exponent - 1), '0');
+        plain += digits;
+    } else if (digits.size() <= wholeDigits) {
+        plain += digits;
+        plain.append(wholeDigits - digits.size(), '0');
+    } else {
+        plain.append(digits, 0, wholeDigits);
+        plain += '.';
+        plain.append(digits, wholeDigits, std::string::npos);
+    }
+    return plain;
+}
+
 }  // namespace standin

@@ -15,4 +15,9 @@ std::size_t formatNineDigits(char* text, double value);
 
 std::string nineDigitText(double value);
 
+// The same nine digits written out in full, without an exponent: "1e-05" as "0.00001". SVG
+// written for this module's reader must look like this, as the reader takes no signed exponent
+// (it would read "1e-05" as the two numbers 1 and -5).
+std::string plainNineDigitText(double value);
+
 }  // namespace standin

@@ -11,7 +11,8 @@
 
 namespace {
 
-std::string number(double value) { return standin::nineDigitText(value); }
+// Every number in full, so that the module reads the file back as it was written.
+std::string number(double value) { return standin::plainNineDigitText(value); }
 
 // A host surface name as XML text: markup characters escaped, control characters (which XML
 // cannot carry at all) as '?'.
