@@ -895,9 +895,21 @@ void writeSceneSummary(std::ostream& out, const PreflightReport& report, const D
                       groupedNumber(surface.polygonCount).c_str());
         out << line;
     }
+    // A number or a transform beyond the float range leaves points at infinity or NaN: their
+    // polygons arrive in the host, but no picture, OBJ or box can hold them.
+    const auto undrawn = static_cast<std::size_t>(std::count_if(
+        scene.polygons.begin(), scene.polygons.end(),
+        [&](const DrawnPolygon& polygon) {
+            return !polygon.points.empty() && !isDrawnPolygon(scene, polygon);
+        }));
+    if (undrawn > 0)
+        out << "  " << groupedNumber(undrawn) << " polygons through a point at infinity or NaN (a "
+            << "number or a transform beyond the float range): left out of the OBJ, the SVG, the pictures "
+            << "and the box below\n";
     DrawnBounds bounds = sceneBounds(scene);
     if (bounds.empty) {
-        out << "  bounding box: empty, nothing arrived\n";
+        out << (scene.polygons.empty() ? "  bounding box: empty, nothing arrived\n"
+                                       : "  bounding box: empty, no polygon with finite points\n");
         return;
     }
     out << "  bounding box (host units): x " << formatDouble(bounds.low[0]) << " .. "

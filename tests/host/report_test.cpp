@@ -239,6 +239,35 @@ TEST(PreflightReport, SummarisesTheScene) {
     EXPECT_NE(summary.find("x 0 .. 4, y -6 .. 0, z 0 .. 0"), std::string::npos) << summary;
 }
 
+// Polygons through a point beyond the float range arrive but cannot be drawn: the summary
+// counts them and keeps them out of the box, which it never calls empty when polygons arrived.
+TEST(PreflightReport, CountsPolygonsItCannotDraw) {
+    const struct { const char* text; const char* counted; const char* box; } cases[] = {
+        {"<path d=\"M 0 0 L 4 0 L 4 2\"/>", nullptr, "x 0 .. 4, y -2 .. 0, z 0 .. 0"},
+        {"<path d=\"M 0 0 L 4 0 L 4 2\"/><path d=\"M 9 9 L 1e39 9 L 9 1\"/>", "  1",
+         "x 0 .. 4, y -2 .. 0, z 0 .. 0"},
+        {"<path d=\"M 0 0 l 1e39 0 l -1e39 1\"/><rect width=\"1\" height=\"1\" "
+         "transform=\"scale(1e30) scale(1e30)\"/>", "  2",
+         "bounding box: empty, no polygon with finite points"},
+        {"<g/>", nullptr, "bounding box: empty, nothing arrived"}};
+    for (const auto& c : cases) {
+        std::string text = c.text;
+        PathList list = parseSvgText(text.data(), 0.1f);
+        DrawnScene scene = sceneFromPathList(list);
+        freePathList(list);
+        std::ostringstream out;
+        writeSceneSummary(out, checkSvgText(c.text, 0.1f), scene);
+        const std::string summary = out.str();
+        const std::size_t at = summary.find(" polygons through a point at infinity or NaN");
+        EXPECT_EQ(at != std::string::npos, c.counted != nullptr) << summary;
+        if (c.counted != nullptr) {
+            EXPECT_NE(summary.find(std::string(c.counted) + " polygons through"), std::string::npos)
+                << summary;
+        }
+        EXPECT_NE(summary.find(c.box), std::string::npos) << summary;
+    }
+}
+
 // The summary lists the first 24 surfaces and counts the rest.
 TEST(PreflightReport, ListsAtMostTwentyFourSurfaces) {
     const struct { std::size_t surfaces, listed; const char* more; } cases[] = {
