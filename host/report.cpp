@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -678,13 +679,17 @@ private:
 
     // What reached the reader's output for one drawable element.
     void checkRecords(const std::string& element, int line, const PathRecord* headBefore) {
-        std::size_t records = 0;
+        std::size_t records = 0, unbounded = 0;
         bool unfilled = false;
         for (const PathRecord* r = reader->paths; r != headBefore && r != nullptr; r = r->next) {
             records += 1;
             if (!r->hasFill) unfilled = true;
+            const float* begin = r->points;
+            const float* end = begin + 2 * static_cast<std::ptrdiff_t>(r->pointCount);
+            if (!std::all_of(begin, end, [](float v) { return std::isfinite(v); })) unbounded += 1;
         }
         if (unfilled) add(Construct::NoFill, "", line);
+        if (unbounded > 0) add(Construct::BeyondFloatRange, element, line, unbounded);
         if (element == "path" && records > 1) add(Construct::SeveralSubpaths, "", line);
     }
 };
@@ -831,6 +836,12 @@ constexpr std::pair<Construct, ConstructAdvice> adviceTable[] = {
      {"zero byte in the file",
       "the text ends at the first zero byte: everything after it is passed over (UTF-16 text reads as nothing)",
       "save the file as UTF-8"}},
+    {Construct::BeyondFloatRange,
+     {"coordinates beyond the float range",
+      "a number or a transform takes points past 3.4e38 (to infinity or NaN): the polygon arrives, "
+      "but the host cannot place it, and the OBJ, the SVG and the pictures leave it out",
+      "remove the stray huge number, or scale the drawing down, so that every coordinate stays "
+      "far below 3.4e38"}},
     {Construct::StyleStackFull,
      {"elements inside 127 or more nested groups",
       "the style stack is full: styles and transforms of deeper elements leak into their group, which loses its own",

@@ -44,6 +44,7 @@ enum class Construct {
     Strokes,
     NoFill,
     StyleStackFull,
+    BeyondFloatRange,     // coordinates at infinity or NaN after numbers and transforms
     UnclosedTag,          // the file ends inside a tag
     ZeroByte,             // the text ends there
 };

@@ -107,6 +107,11 @@ TEST(PreflightReport, NamesEachConstructOnItsLine) {
         {"<rect width=\"1\" height=\"1\"/>", Construct::NoFill, "", 1, 1},
         {"<rect fill=\"none\" stroke=\"#000000\" width=\"1\" height=\"1\"/>", Construct::NoFill,
          "", 1, 1},
+        {"<path d=\"M0 0 L1 1\"/>\n<path d=\"M0 0 L1e39 1 M2 2 L3 3 M0 0 l 1e38 0 l -1e39 0\"/>",
+         Construct::BeyondFloatRange, "path", 2, 2},
+        {"<g transform=\"scale(1e30)\">\n<rect transform=\"scale(1e9)\" width=\"1\" height=\"1\"/>",
+         Construct::BeyondFloatRange, "rect", 1, 2},
+        {"<circle r=\"3e38\" cx=\"3e38\"/>", Construct::BeyondFloatRange, "circle", 1, 1},
     };
     for (const auto& c : cases) {
         PreflightReport report = checkSvgText(c.markup, 0.1f);
