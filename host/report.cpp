@@ -68,6 +68,7 @@ constexpr const char* unappliedProperties[] = {
     "marker-start", "marker-mid", "marker-end", "marker"};
 
 constexpr const char* ignoredTransformKeywords[] = {"rotate", "skewX", "skewY"};
+constexpr const char* readTransformKeywords[] = {"matrix", "translate", "scale"};
 
 bool isOneOf(const std::string& name, const char* const* begin, const char* const* end) {
     return std::any_of(begin, end, [&](const char* entry) { return name == entry; });
@@ -152,33 +153,103 @@ std::string formatDouble(double value) {
     return text;
 }
 
+// The number runs between the parentheses of "matrix", "translate" and "scale" that the
+// transform reader takes only in part: it reads a run of digits, signs, points and exponents as
+// one number, so translate(10-5) is translate(10) where a viewer reads 10 and -5.
+std::size_t transformRunsReadInPart(const std::string& value, std::string& first) {
+    std::size_t count = 0;
+    for (const char* keyword : readTransformKeywords) {
+        for (std::size_t at = value.find(keyword); at != std::string::npos;
+             at = value.find(keyword, at + 1)) {
+            const std::size_t open = value.find('(', at);
+            const std::size_t close = open == std::string::npos ? open : value.find(')', open);
+            if (close == std::string::npos) break;
+            for (std::size_t i = open + 1; i < close;) {
+                std::size_t end = i;
+                while (end < close && isNumberChar(static_cast<unsigned char>(value[end]))) ++end;
+                if (end == i) {
+                    ++i;
+                    continue;
+                }
+                double number = 0.0;
+                if (scanDecimal(value.c_str() + i, &number) < value.c_str() + end && count++ == 0)
+                    first = value.substr(i, end - i);
+                i = end;
+            }
+        }
+    }
+    return count;
+}
+
 // The tokens of path data or a points list as the reader splits them, each with whether it is
-// the signed exponent of the number before it (1e-5 splits into 1e and -5).
+// the signed exponent of the number before it (1e-5 splits into 1e and -5). Also counts the
+// number tokens a viewer reads otherwise: the reader takes the number at a token's start and
+// drops the rest, so 0.5.5 is 0.5 here and the two numbers 0.5 and .5 there.
 class PathTokens {
 public:
     explicit PathTokens(const char* data) : position(data) {}
 
     bool next() {
-        if (*position == '\0') return false;
+        if (*position == '\0') return finish();
         const char* start = position;
         while (isPathSeparator(static_cast<unsigned char>(*start))) ++start;
         const char* after = nextPathToken(position, text);
-        if (text[0] == '\0') return false;
+        if (text[0] == '\0') return finish();
         const bool isNumber = isNumberChar(static_cast<unsigned char>(text[0]));
         exponentSplit = isNumber && start == position && previousEndsInE &&
                         (text[0] == '-' || text[0] == '+');
         previousEndsInE = isNumber && (after[-1] == 'e' || after[-1] == 'E');
+        // "1e" is read in part only when no signed exponent follows: that split is its own case
+        if (bareExponentHeld && !exponentSplit) notePartlyRead(heldExponentToken);
+        bareExponentHeld = false;
+        if (isNumber) checkWhole(start, after);
         position = after;
         return true;
     }
     const char* token() const { return text; }
     bool splitsExponent() const { return exponentSplit; }
+    std::size_t partlyRead() const { return partlyReadCount; }
+    const std::string& firstPartlyRead() const { return firstPartly; }
 
 private:
+    bool finish() {
+        if (bareExponentHeld) notePartlyRead(heldExponentToken);
+        bareExponentHeld = false;
+        return false;
+    }
+
+    void checkWhole(const char* start, const char* after) {
+        double whole = 0.0;
+        const char* end = scanDecimal(start, &whole);
+        const std::string token(start, after);
+        if (end < after) {
+            const bool bareExponent = end > start && end + 1 == after;  // "1e": all but the "e"
+            if (bareExponent) {
+                bareExponentHeld = true;
+                heldExponentToken = token;
+            } else {
+                notePartlyRead(token);
+            }
+            return;
+        }
+        // a token past the kept characters: only its beginning counts here
+        if (after - start > numberTokenLimit &&
+            static_cast<float>(whole) != scanFloatToken(start).value)
+            notePartlyRead(token);
+    }
+
+    void notePartlyRead(const std::string& token) {
+        if (partlyReadCount++ == 0) firstPartly = token;
+    }
+
     const char* position;
     char text[pathTokenSize] = {};
     bool previousEndsInE = false;
     bool exponentSplit = false;
+    bool bareExponentHeld = false;
+    std::string heldExponentToken;
+    std::size_t partlyReadCount = 0;
+    std::string firstPartly;
 };
 
 // The held-number rules of the path interpreter, counting numbers instead of drawing: what is
@@ -536,6 +607,11 @@ private:
                 for (std::size_t at = value.find(keyword); at != std::string::npos;
                      at = value.find(keyword, at + 1))
                     add(Construct::IgnoredTransform, keyword, line);
+            std::string first;
+            if (std::size_t runs = transformRunsReadInPart(value, first)) {
+                Finding& f = add(Construct::TransformNumbersRunTogether, "", line, runs);
+                if (f.note.empty()) f.note = "line " + std::to_string(line) + ": " + quoted(first);
+            }
         } else if (isOneOf(name, unappliedProperties)) {
             checkNotApplied(name, value, line);
         } else if (name == "class" && !inStyle) {
@@ -608,6 +684,7 @@ private:
         tally.finish();
         if (tally.arcs > 0) add(Construct::PathArc, "", line, tally.arcs);
         if (exponents > 0) add(Construct::PathSignedExponent, "", line, exponents);
+        notePartlyRead(tokens, line);
         if (unknown > 0) add(Construct::PathUnknownCommand, "", line, unknown);
         if (tally.dropped + tally.shifted == 0) return;
         Finding& f = add(Construct::PathHeldNumbers, "", line, tally.dropped + tally.shifted);
@@ -617,13 +694,20 @@ private:
             f.note += ", " + std::to_string(tally.shifted) + " read by the next command";
     }
 
-    // A points list: only signed exponents read differently here.
+    // A points list: only signed exponents and numbers read in part differ here.
     void checkPoints(const char* list, int line) {
         PathTokens tokens(list);
         std::size_t exponents = 0;
         while (tokens.next())
             if (tokens.splitsExponent()) exponents += 1;
         if (exponents > 0) add(Construct::PointsSignedExponent, "", line, exponents);
+        notePartlyRead(tokens, line);
+    }
+
+    void notePartlyRead(const PathTokens& tokens, int line) {
+        if (tokens.partlyRead() == 0) return;
+        Finding& f = add(Construct::NumberReadInPart, "", line, tokens.partlyRead());
+        if (f.note.empty()) f.note = "line " + std::to_string(line) + ": " + quoted(tokens.firstPartlyRead());
     }
 
     // The root element's viewBox against its width and height: the scale a viewer applies.
@@ -743,6 +827,12 @@ constexpr std::pair<Construct, ConstructAdvice> adviceTable[] = {
      {"number with a signed exponent in path data",
       "1e-5 is read as two numbers, 1 and -5: the path is garbled from there on",
       "re-save without exponents (fixed-point numbers, fewer decimal places)"}},
+    {Construct::NumberReadInPart,
+     {"number read only in part",
+      "the import reads only the number at its start and drops the rest: 0.5.5 is 0.5 (a viewer "
+      "reads 0.5 and .5, and the numbers after it pair up differently), 1e5e5 is 1e5, and of a "
+      "number longer than 63 characters only the first 63 count",
+      "write a separator between numbers (0.5 .5), or re-save the path from the drawing program"}},
     {Construct::PathHeldNumbers,
      {"numbers that do not complete their command",
       "left-over numbers are dropped or read as the first numbers of the next command",
@@ -779,6 +869,12 @@ constexpr std::pair<Construct, ConstructAdvice> adviceTable[] = {
      {"fill-opacity outside 0..1 or in percent",
       "not clamped: the transparency wraps to an unrelated value",
       "write fill-opacity as a number from 0 to 1"}},
+    {Construct::TransformNumbersRunTogether,
+     {"numbers run together in a transform",
+      "a run of digits, signs, points and exponents is read as one number and the rest of it "
+      "dropped: translate(10-5) is translate(10) (a viewer reads 10 and -5), and a matrix left "
+      "short of six numbers is dropped",
+      "write a space or a comma between the numbers of every transform"}},
     {Construct::IgnoredTransform,
      {"rotation or skew",
       "rotate, skewX and skewY are ignored: the shape arrives unrotated",

@@ -22,6 +22,7 @@ enum class Construct {
     ContainerStyling,     // presentation attributes on svg, a, symbol, ...
     PathArc,
     PathSignedExponent,
+    NumberReadInPart,     // 0.5.5, 1e5e5, 1e 5: a viewer reads more than the import does
     PathHeldNumbers,
     PathUnknownCommand,
     PathAfterOpenTag,
@@ -32,6 +33,7 @@ enum class Construct {
     AlphaHexColor,
     OpacityOutOfRange,
     IgnoredTransform,
+    TransformNumbersRunTogether,  // translate(10-5): read as translate(10)
     UnitsIgnored,
     RootViewport,
     QuotingLost,

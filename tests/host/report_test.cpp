@@ -59,6 +59,13 @@ TEST(PreflightReport, NamesEachConstructOnItsLine) {
         {"<path\nd=\"M0 0 A 5 5 0 0 1 10 10 a 1 1 0 0 0 2 2\"/>", Construct::PathArc, "", 2, 2},
         {"<path d=\"M0 0 1e-5 2 L 3E+2 1\"/>", Construct::PathSignedExponent, "", 2, 1},
         {"<path d=\"M 10 20 30 L 40 50\"/>", Construct::PathHeldNumbers, "", 2, 1},
+        {"<svg>\n<path d=\"M0 0 V 9.1.027 L 1e5e5 1 --5 2\"/>", Construct::NumberReadInPart, "", 3, 2},
+        {"<polygon points=\"1 2 96.71.22 1e2 3 4\"/>", Construct::NumberReadInPart, "", 1, 1},
+        // a bare exponent is read in part unless a signed exponent follows it, counted apart
+        {"<path d=\"M0 0 L1e 5 3e-1 3 4e\"/>", Construct::NumberReadInPart, "", 2, 1},
+        // only the first 63 characters of a number count
+        {"<path d=\"M0 0 L 000000000000000000000000000000000000000000000000000000000000001234 1\"/>",
+         Construct::NumberReadInPart, "", 1, 1},
         {"<path d=\"M0 0 C 1 2 3 4 5 L 6 7\"/>", Construct::PathHeldNumbers, "", 7, 1},
         {"<path d=\"M 0 0 Z 4 5\"/>", Construct::PathHeldNumbers, "", 2, 1},
         {"<path d=\"M 0 0 L 5 5 X 1 2 3 L 6 6\"/>", Construct::PathUnknownCommand, "", 1, 1},
@@ -82,6 +89,10 @@ TEST(PreflightReport, NamesEachConstructOnItsLine) {
         {"<g transform=\"rotate(45) skewX(3) rotate(1)\">", Construct::IgnoredTransform, "rotate",
          2, 1},
         {"<g style=\"transform: skewY(10)\">", Construct::IgnoredTransform, "skewY", 1, 1},
+        {"<g transform=\"translate(10-5) scale(1.5.5) matrix(1 0 0 1 +-2 3)\">",
+         Construct::TransformNumbersRunTogether, "", 3, 1},
+        {"<rect style=\"transform:scale(2-3)\" width=\"1\" height=\"1\"/>",
+         Construct::TransformNumbersRunTogether, "", 1, 1},
         {"<rect x=\"1mm\" width=\"10\" height=\"10%\"/>", Construct::UnitsIgnored, "mm", 1, 1},
         {"<svg width=\"210mm\" height=\"297mm\" viewBox=\"0 0 210 297\">", Construct::RootViewport,
          "viewBox \"0 0 210 297\", width \"210mm\", height \"297mm\"", 1, 1},
@@ -135,6 +146,9 @@ TEST(PreflightReport, StaysQuietWhereTheImportReadsWhatAViewerShows) {
         "<g/><defs/><g fill=\"#000000\"/><desc>d</desc>",
         "<rect x = \"1\"\n width=\n\"1\" height=\"1\" fill=\"#000000\" />",
         "<rect fill=\"#000000\" fill-opacity=\"1\" width=\"1\" height=\"1\"/>",
+        "<path fill=\"#000000\" d=\"M0 0 L1. 1 .5 .5 +1E3 4e0 1E1 2 "
+        "000000000000000000000000000000000000000000000000000000000000001 2\"/>",
+        "<g fill=\"#000000\" transform=\"translate(-1,-.5) scale(1e-5 +2) matrix(1E1,0 0 1 -5. 6)\"/>",
     };
     for (const char* markup : cases) {
         PreflightReport report = checkSvgText(markup, 0.1f);
