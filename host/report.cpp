@@ -1,6 +1,7 @@
 #include "host/report.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
@@ -181,6 +182,93 @@ std::size_t transformRunsReadInPart(const std::string& value, std::string& first
     return count;
 }
 
+// Whether text[at...] starts a CSS number (sign, digits with an optional fraction of at least
+// one digit, optional exponent); moves at past it.
+bool skipCssNumber(const std::string& text, std::size_t& at) {
+    std::size_t i = at;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    const auto digits = [&] {
+        const std::size_t from = i;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+        return i > from;
+    };
+    const bool whole = digits();
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        if (!digits()) return false;
+    } else if (!whole) {
+        return false;
+    }
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        std::size_t mark = i++;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+        if (!digits()) i = mark;
+    }
+    at = i;
+    return true;
+}
+
+// How a viewer takes one argument of a CSS transform function: a number, or for a translation
+// a length (a number with a unit or a percentage, or a plain zero).
+enum class CssArgument { plain, otherUnit, invalid };
+
+CssArgument cssArgument(const std::string& argument, bool length) {
+    std::size_t at = 0;
+    if (!skipCssNumber(argument, at)) return CssArgument::invalid;
+    if (at == argument.size())
+        return !length || readDecimal(argument.c_str()) == 0.0 ? CssArgument::plain : CssArgument::invalid;
+    if (!length) return CssArgument::invalid;
+    const std::string unit = argument.substr(at);
+    if (unit == "px") return CssArgument::plain;
+    if (unit == "%") return CssArgument::otherUnit;
+    const bool letters = std::all_of(unit.begin(), unit.end(), [](char c) {
+        return std::isalpha(static_cast<unsigned char>(c)) != 0;
+    });
+    return letters ? CssArgument::otherUnit : CssArgument::invalid;
+}
+
+// How a viewer takes a "transform" declaration: CSS wants commas between the numbers and units
+// on translations, and drops the whole declaration otherwise; it converts units the import
+// reads as user units. Functions the import does not read are named by their own finding and
+// taken as written here.
+CssArgument cssTransform(const std::string& value) {
+    if (value == "none") return CssArgument::plain;
+    CssArgument verdict = CssArgument::plain;
+    std::size_t at = 0;
+    bool any = false;
+    while (true) {
+        while (at < value.size() && isBlank(static_cast<unsigned char>(value[at]))) ++at;
+        if (at == value.size()) return any ? verdict : CssArgument::invalid;
+        const std::size_t nameStart = at;
+        while (at < value.size() &&
+               (std::isalnum(static_cast<unsigned char>(value[at])) || value[at] == '-'))
+            ++at;
+        if (at == nameStart || at == value.size() || value[at] != '(') return CssArgument::invalid;
+        const std::size_t close = value.find(')', at);
+        if (close == std::string::npos) return CssArgument::invalid;
+        const std::string name = value.substr(nameStart, at - nameStart);
+        std::vector<std::string> arguments;
+        for (std::size_t from = at + 1;;) {
+            const std::size_t comma = std::min(value.find(',', from), close);
+            arguments.push_back(trimmed(value.substr(from, comma - from)));
+            if (comma == close) break;
+            from = comma + 1;
+        }
+        const bool translate = name == "translate";
+        if (translate || name == "scale" || name == "matrix") {
+            const std::size_t count = arguments.size();
+            if (name == "matrix" ? count != 6 : count > 2) return CssArgument::invalid;
+            for (const std::string& argument : arguments) {
+                const CssArgument taken = cssArgument(argument, translate);
+                if (taken == CssArgument::invalid) return taken;
+                if (taken == CssArgument::otherUnit) verdict = taken;
+            }
+        }
+        at = close + 1;
+        any = true;
+    }
+}
+
 // The tokens of path data or a points list as the reader splits them, each with whether it is
 // the signed exponent of the number before it (1e-5 splits into 1e and -5). Also counts the
 // number tokens a viewer reads otherwise: the reader takes the number at a token's start and
@@ -329,6 +417,7 @@ private:
     std::unordered_map<std::string, std::size_t> openCount;  // open elements of each name
     int openPathLine = 0;
     bool rootSeen = false;
+    bool hasTransformAttribute = false;  // of the element whose attributes are being checked
     PreflightReport report;
     std::map<std::pair<Construct, std::string>, std::size_t> findingIndex;
     std::unordered_map<std::string, bool> routedCache;
@@ -538,6 +627,10 @@ private:
     // The attributes of a group or a drawable, in the order the reader applies them.
     void checkAttributes(const std::string& element, AttrList attributes) {
         bool afterD = false;
+        hasTransformAttribute = false;
+        for (int i = 0; attributes[i] != nullptr; i += 2)
+            if (attributes[i + 1] != nullptr && std::strcmp(attributes[i], "transform") == 0)
+                hasTransformAttribute = true;
         for (int i = 0; attributes[i] != nullptr; i += 2) {
             const char* name = attributes[i];
             const char* value = attributes[i + 1];
@@ -607,6 +700,10 @@ private:
                 for (std::size_t at = value.find(keyword); at != std::string::npos;
                      at = value.find(keyword, at + 1))
                     add(Construct::IgnoredTransform, keyword, line);
+            if (inStyle && hasTransformAttribute)
+                add(Construct::StyleTransform, "beside a transform attribute", line);
+            else if (inStyle)
+                checkStyleTransform(value, line);
             std::string first;
             if (std::size_t runs = transformRunsReadInPart(value, first)) {
                 Finding& f = add(Construct::TransformNumbersRunTogether, "", line, runs);
@@ -622,6 +719,15 @@ private:
             std::string unit = unitAfterNumber(value.c_str());
             if (!unit.empty() && unit != "px") add(Construct::UnitsIgnored, unit, line);
         }
+    }
+
+    // A transform declaration alone on its element: a viewer drops it, or converts its units.
+    void checkStyleTransform(const std::string& value, int line) {
+        const CssArgument taken = cssTransform(value);
+        if (taken == CssArgument::plain) return;
+        add(Construct::StyleTransform,
+            taken == CssArgument::invalid ? "not in CSS form" : "with units other than px", line)
+            .note = quoted(value);
     }
 
     // The shape attributes whose numbers the readers take, units ignored.
@@ -869,6 +975,12 @@ constexpr std::pair<Construct, ConstructAdvice> adviceTable[] = {
      {"fill-opacity outside 0..1 or in percent",
       "not clamped: the transparency wraps to an unrelated value",
       "write fill-opacity as a number from 0 to 1"}},
+    {Construct::StyleTransform,
+     {"transform in a style declaration",
+      "the import composes it with the element's transform attribute, in the order written; a "
+      "viewer takes it only in CSS form (commas between numbers, units on translations), then "
+      "in place of the attribute, and converts units (mm, %) that the import reads as user units",
+      "write the transform as a transform attribute, or combine both into one"}},
     {Construct::TransformNumbersRunTogether,
      {"numbers run together in a transform",
       "a run of digits, signs, points and exponents is read as one number and the rest of it "

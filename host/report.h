@@ -33,6 +33,7 @@ enum class Construct {
     AlphaHexColor,
     OpacityOutOfRange,
     IgnoredTransform,
+    StyleTransform,       // style="transform:...": composed with the attribute, taken as written
     TransformNumbersRunTogether,  // translate(10-5): read as translate(10)
     UnitsIgnored,
     RootViewport,

@@ -93,6 +93,19 @@ TEST(PreflightReport, NamesEachConstructOnItsLine) {
          Construct::TransformNumbersRunTogether, "", 3, 1},
         {"<rect style=\"transform:scale(2-3)\" width=\"1\" height=\"1\"/>",
          Construct::TransformNumbersRunTogether, "", 1, 1},
+        // a viewer takes a style transform in place of the attribute, and only in CSS form
+        {"<rect style=\"transform:scale(2)\" width=\"1\" height=\"1\" transform=\"scale(3)\"/>",
+         Construct::StyleTransform, "beside a transform attribute", 1, 1},
+        {"<g style=\"transform:translate(10, 20)\">", Construct::StyleTransform, "not in CSS form", 1, 1},
+        {"<g style=\"transform:scale(2 1)\">", Construct::StyleTransform, "not in CSS form", 1, 1},
+        {"<g style=\"transform:translate(1px 2px)\">", Construct::StyleTransform, "not in CSS form", 1, 1},
+        {"<g style=\"transform:matrix(1,0,0,1,2)\">", Construct::StyleTransform, "not in CSS form", 1, 1},
+        {"<g style=\"transform:scale(2.)\">", Construct::StyleTransform, "not in CSS form", 1, 1},
+        {"<g style=\"transform:scale(2) bogus\">", Construct::StyleTransform, "not in CSS form", 1, 1},
+        {"<g style=\"transform:translate(1mm, 2px)\">", Construct::StyleTransform,
+         "with units other than px", 1, 1},
+        {"<g style=\"transform:translate(50%)\">", Construct::StyleTransform,
+         "with units other than px", 1, 1},
         {"<rect x=\"1mm\" width=\"10\" height=\"10%\"/>", Construct::UnitsIgnored, "mm", 1, 1},
         {"<svg width=\"210mm\" height=\"297mm\" viewBox=\"0 0 210 297\">", Construct::RootViewport,
          "viewBox \"0 0 210 297\", width \"210mm\", height \"297mm\"", 1, 1},
@@ -149,6 +162,8 @@ TEST(PreflightReport, StaysQuietWhereTheImportReadsWhatAViewerShows) {
         "<path fill=\"#000000\" d=\"M0 0 L1. 1 .5 .5 +1E3 4e0 1E1 2 "
         "000000000000000000000000000000000000000000000000000000000000001 2\"/>",
         "<g fill=\"#000000\" transform=\"translate(-1,-.5) scale(1e-5 +2) matrix(1E1,0 0 1 -5. 6)\"/>",
+        "<g fill=\"#000000\" style=\"transform: translate(10px, 2.5e1px) scale(+.5,-2E-1) "
+        "matrix(1, 0, 0, 1, 0, 3) translate(0)\"/><g style=\"transform:none\"/>",
     };
     for (const char* markup : cases) {
         PreflightReport report = checkSvgText(markup, 0.1f);
