@@ -269,6 +269,55 @@ CssArgument cssTransform(const std::string& value) {
     }
 }
 
+// Whether a viewer takes a "transform" attribute: a list of matrix(6), translate(1 or 2),
+// scale(1 or 2), rotate(1 or 3), skewX(1) or skewY(1), with blanks or a comma between the items
+// and between the numbers. A viewer drops the whole attribute otherwise, where the import still
+// applies every keyword it finds.
+bool isSvgTransformList(const std::string& value) {
+    std::size_t at = 0;
+    const auto skipBlanks = [&] {
+        while (at < value.size() && isBlank(static_cast<unsigned char>(value[at]))) ++at;
+    };
+    const auto skipSeparator = [&] {
+        skipBlanks();
+        if (at < value.size() && value[at] == ',') ++at;
+        skipBlanks();
+    };
+    static const std::pair<const char*, std::pair<int, int>> keywords[] = {
+        {"matrix", {6, 6}}, {"translate", {1, 2}}, {"scale", {1, 2}},
+        {"rotate", {1, 3}}, {"skewX", {1, 1}},     {"skewY", {1, 1}}};
+    skipBlanks();
+    while (at < value.size()) {
+        const std::size_t nameStart = at;
+        while (at < value.size() && std::isalpha(static_cast<unsigned char>(value[at]))) ++at;
+        const std::string name = value.substr(nameStart, at - nameStart);
+        const auto* keyword = std::find_if(std::begin(keywords), std::end(keywords),
+                                           [&](const auto& entry) { return name == entry.first; });
+        if (keyword == std::end(keywords)) return false;
+        skipBlanks();
+        if (at == value.size() || value[at] != '(') return false;
+        ++at;
+        skipBlanks();
+        int count = 0;
+        while (at < value.size() && value[at] != ')') {
+            if (count > 0) skipSeparator();
+            double number = 0.0;
+            const char* start = value.c_str() + at;
+            const char* end = scanDecimal(start, &number);
+            if (end == start) return false;
+            at += static_cast<std::size_t>(end - start);
+            count += 1;
+            skipBlanks();
+        }
+        if (at == value.size()) return false;
+        ++at;
+        const int fewest = keyword->second.first, most = keyword->second.second;
+        if (count < fewest || count > most || (name == "rotate" && count == 2)) return false;
+        skipSeparator();
+    }
+    return true;
+}
+
 // The tokens of path data or a points list as the reader splits them, each with whether it is
 // the signed exponent of the number before it (1e-5 splits into 1e and -5). Also counts the
 // number tokens a viewer reads otherwise: the reader takes the number at a token's start and
@@ -652,6 +701,7 @@ private:
             else
                 checkProperty(element, attribute, value, line, false);
         }
+        checkNegativeSize(element, attributes);
     }
 
     // A value in single quotes or without quotes makes the name take a later double-quoted value.
@@ -700,6 +750,8 @@ private:
                 for (std::size_t at = value.find(keyword); at != std::string::npos;
                      at = value.find(keyword, at + 1))
                     add(Construct::IgnoredTransform, keyword, line);
+            if (!inStyle && !isSvgTransformList(value))
+                add(Construct::TransformRejected, "", line).note = quoted(value);
             if (inStyle && hasTransformAttribute)
                 add(Construct::StyleTransform, "beside a transform attribute", line);
             else if (inStyle)
@@ -777,8 +829,13 @@ private:
         PathTokens tokens(data);
         HeldNumberTally tally;
         std::size_t exponents = 0, unknown = 0;
+        bool firstToken = true;
         while (tokens.next()) {
             const char first = tokens.token()[0];
+            // a viewer draws nothing of path data that starts with another command than a move-to
+            if (firstToken && isPathCommandLetter(first) && first != 'M' && first != 'm')
+                add(Construct::PathWithoutMoveTo, "", line);
+            firstToken = false;
             if (isNumberChar(static_cast<unsigned char>(first))) {
                 if (tokens.splitsExponent()) exponents += 1;
                 tally.number();
@@ -800,14 +857,39 @@ private:
             f.note += ", " + std::to_string(tally.shifted) + " read by the next command";
     }
 
-    // A points list: only signed exponents and numbers read in part differ here.
+    // A points list: signed exponents, numbers read in part and stray characters differ here.
     void checkPoints(const char* list, int line) {
         PathTokens tokens(list);
-        std::size_t exponents = 0;
-        while (tokens.next())
+        std::size_t exponents = 0, stray = 0;
+        while (tokens.next()) {
             if (tokens.splitsExponent()) exponents += 1;
+            if (!isNumberChar(static_cast<unsigned char>(tokens.token()[0]))) stray += 1;
+        }
         if (exponents > 0) add(Construct::PointsSignedExponent, "", line, exponents);
+        if (stray > 0) add(Construct::PointsStrayCharacter, "", line, stray);
         notePartlyRead(tokens, line);
+    }
+
+    // A rect or circle of negative size: a viewer draws nothing, the reader draws it (a rect
+    // mirrored, a circle with the radius taken positive). The last value of a name counts.
+    void checkNegativeSize(const std::string& element, AttrList attributes) {
+        const bool rect = element == "rect";
+        if (!rect && element != "circle") return;
+        float width = 0.0f, height = 0.0f, radius = 0.0f;
+        int line = 0;
+        for (int i = 0; attributes[i] != nullptr && attributes[i + 1] != nullptr; i += 2) {
+            const char* name = attributes[i];
+            float* size = rect && std::strcmp(name, "width") == 0    ? &width
+                          : rect && std::strcmp(name, "height") == 0 ? &height
+                          : !rect && std::strcmp(name, "r") == 0     ? &radius
+                                                                     : nullptr;
+            if (size == nullptr) continue;
+            *size = parseNumber(attributes[i + 1]);
+            if (*size < 0.0f) line = lineOf(name);
+        }
+        const bool negative = rect ? width != 0.0f && height != 0.0f && (width < 0.0f || height < 0.0f)
+                                   : radius < 0.0f;
+        if (negative) add(Construct::NegativeSize, element, line);
     }
 
     void notePartlyRead(const PathTokens& tokens, int line) {
@@ -933,12 +1015,24 @@ constexpr std::pair<Construct, ConstructAdvice> adviceTable[] = {
      {"number with a signed exponent in path data",
       "1e-5 is read as two numbers, 1 and -5: the path is garbled from there on",
       "re-save without exponents (fixed-point numbers, fewer decimal places)"}},
+    {Construct::PointsStrayCharacter,
+     {"stray character in a points list",
+      "it counts as the number 0 and shifts the pairing of the numbers after it; a viewer stops there",
+      "remove it: a points list holds only numbers, spaces and commas"}},
+    {Construct::NegativeSize,
+     {"shape of negative size",
+      "a viewer draws nothing; the import draws a rect mirrored and a circle with the radius taken positive",
+      "correct the size, or delete the shape"}},
     {Construct::NumberReadInPart,
      {"number read only in part",
       "the import reads only the number at its start and drops the rest: 0.5.5 is 0.5 (a viewer "
       "reads 0.5 and .5, and the numbers after it pair up differently), 1e5e5 is 1e5, and of a "
       "number longer than 63 characters only the first 63 count",
       "write a separator between numbers (0.5 .5), or re-save the path from the drawing program"}},
+    {Construct::PathWithoutMoveTo,
+     {"path data without a move-to at the start",
+      "a viewer draws nothing of the path; the import starts it at the first point drawn",
+      "start the path data with M (or delete the path)"}},
     {Construct::PathHeldNumbers,
      {"numbers that do not complete their command",
       "left-over numbers are dropped or read as the first numbers of the next command",
@@ -975,6 +1069,11 @@ constexpr std::pair<Construct, ConstructAdvice> adviceTable[] = {
      {"fill-opacity outside 0..1 or in percent",
       "not clamped: the transparency wraps to an unrelated value",
       "write fill-opacity as a number from 0 to 1"}},
+    {Construct::TransformRejected,
+     {"transform a viewer rejects",
+      "a viewer drops the whole transform (a wrong count of numbers, an unknown keyword, a "
+      "missing parenthesis); the import still applies every matrix, translate and scale in it",
+      "correct the transform, or remove it"}},
     {Construct::StyleTransform,
      {"transform in a style declaration",
       "the import composes it with the element's transform attribute, in the order written; a "

@@ -22,7 +22,10 @@ enum class Construct {
     ContainerStyling,     // presentation attributes on svg, a, symbol, ...
     PathArc,
     PathSignedExponent,
+    PointsStrayCharacter,  // a letter in a points list counts as 0
+    NegativeSize,         // rect width or height, circle r below 0: drawn, where a viewer draws nothing
     NumberReadInPart,     // 0.5.5, 1e5e5, 1e 5: a viewer reads more than the import does
+    PathWithoutMoveTo,    // d="L 1 1 ...": a viewer draws nothing
     PathHeldNumbers,
     PathUnknownCommand,
     PathAfterOpenTag,
@@ -33,6 +36,7 @@ enum class Construct {
     AlphaHexColor,
     OpacityOutOfRange,
     IgnoredTransform,
+    TransformRejected,    // a list a viewer drops whole: matrix(1 0 0 1 10), translate(1 2 3)
     StyleTransform,       // style="transform:...": composed with the attribute, taken as written
     TransformNumbersRunTogether,  // translate(10-5): read as translate(10)
     UnitsIgnored,

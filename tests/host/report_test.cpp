@@ -59,8 +59,14 @@ TEST(PreflightReport, NamesEachConstructOnItsLine) {
         {"<path\nd=\"M0 0 A 5 5 0 0 1 10 10 a 1 1 0 0 0 2 2\"/>", Construct::PathArc, "", 2, 2},
         {"<path d=\"M0 0 1e-5 2 L 3E+2 1\"/>", Construct::PathSignedExponent, "", 2, 1},
         {"<path d=\"M 10 20 30 L 40 50\"/>", Construct::PathHeldNumbers, "", 2, 1},
+        {"<path d=\" L 1 1 2 2\"/><path d=\"z M 1 1 L 2 2\"/><path d=\"m 1 1 L 2 2\"/>",
+         Construct::PathWithoutMoveTo, "", 2, 1},
         {"<svg>\n<path d=\"M0 0 V 9.1.027 L 1e5e5 1 --5 2\"/>", Construct::NumberReadInPart, "", 3, 2},
         {"<polygon points=\"1 2 96.71.22 1e2 3 4\"/>", Construct::NumberReadInPart, "", 1, 1},
+        {"<polyline points=\"0,0 L 10,10 x\"/>", Construct::PointsStrayCharacter, "", 2, 1},
+        {"<rect width=\"-1\" height=\"1\"/><rect height=\"-1\" width=\"2\"/>\n<rect width=\"-1\"/>",
+         Construct::NegativeSize, "rect", 2, 1},
+        {"<circle r=\"5\"/>\n<circle r=\"1\"\n r=\"-2\"/>", Construct::NegativeSize, "circle", 1, 3},
         // a bare exponent is read in part unless a signed exponent follows it, counted apart
         {"<path d=\"M0 0 L1e 5 3e-1 3 4e\"/>", Construct::NumberReadInPart, "", 2, 1},
         // only the first 63 characters of a number count
@@ -93,6 +99,10 @@ TEST(PreflightReport, NamesEachConstructOnItsLine) {
          Construct::TransformNumbersRunTogether, "", 3, 1},
         {"<rect style=\"transform:scale(2-3)\" width=\"1\" height=\"1\"/>",
          Construct::TransformNumbersRunTogether, "", 1, 1},
+        // a viewer drops a transform list that breaks its grammar, all of it
+        {"<g transform=\"translate(1 2 3)\"/><g transform=\"matrix(1 0 0 1 10) scale(2)\"/>"
+         "<g transform=\"scale(2) bogus(1)\"/><g transform=\"scale(2\"/><g transform=\"rotate(1 2)\"/>",
+         Construct::TransformRejected, "", 5, 1},
         // a viewer takes a style transform in place of the attribute, and only in CSS form
         {"<rect style=\"transform:scale(2)\" width=\"1\" height=\"1\" transform=\"scale(3)\"/>",
          Construct::StyleTransform, "beside a transform attribute", 1, 1},
@@ -164,6 +174,7 @@ TEST(PreflightReport, StaysQuietWhereTheImportReadsWhatAViewerShows) {
         "<g fill=\"#000000\" transform=\"translate(-1,-.5) scale(1e-5 +2) matrix(1E1,0 0 1 -5. 6)\"/>",
         "<g fill=\"#000000\" style=\"transform: translate(10px, 2.5e1px) scale(+.5,-2E-1) "
         "matrix(1, 0, 0, 1, 0, 3) translate(0)\"/><g style=\"transform:none\"/>",
+        "<g fill=\"#000000\" transform=\" translate (10) ,scale(2)\tmatrix(1,2,3,4,5,6),\"/><g transform=\"\"/>",
     };
     for (const char* markup : cases) {
         PreflightReport report = checkSvgText(markup, 0.1f);
