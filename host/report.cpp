@@ -676,6 +676,7 @@ private:
     // The attributes of a group or a drawable, in the order the reader applies them.
     void checkAttributes(const std::string& element, AttrList attributes) {
         bool afterD = false;
+        std::vector<std::string> styled;  // names declared in the style attributes so far
         hasTransformAttribute = false;
         for (int i = 0; attributes[i] != nullptr; i += 2)
             if (attributes[i + 1] != nullptr && std::strcmp(attributes[i], "transform") == 0)
@@ -694,12 +695,20 @@ private:
                 continue;
             }
             if (afterD && isPresentation(attribute)) add(Construct::AttributeAfterD, attribute, line);
-            if (attribute == "points" && (element == "polyline" || element == "polygon"))
+            // a viewer lets a style declaration win over the attribute of the same name, the
+            // import takes whichever comes last (a transform has its own finding)
+            if (!afterD && attribute != "transform" &&
+                std::find(styled.begin(), styled.end(), attribute) != styled.end())
+                add(Construct::AttributeAfterStyle, attribute, line);
+            if (attribute == "points" && (element == "polyline" || element == "polygon")) {
                 checkPoints(value, lineOf(value));
-            else if (attribute == "style")
+            } else if (attribute == "style") {
                 checkStyleText(element, value, line);
-            else
+                for (const auto& declaration : splitDeclarations(value))
+                    if (isPresentation(declaration.first)) styled.push_back(declaration.first);
+            } else {
                 checkProperty(element, attribute, value, line, false);
+            }
         }
         checkNegativeSize(element, attributes);
     }
@@ -730,6 +739,7 @@ private:
 
     // Each declaration of a "style" text, as the reader splits it.
     void checkStyleText(const std::string& element, const std::string& text, int line) {
+        if (text.find("/*") != std::string::npos) add(Construct::StyleComment, "", line);
         for (const auto& declaration : splitDeclarations(text))
             checkProperty(element, declaration.first, declaration.second, line, true);
     }
@@ -1045,6 +1055,15 @@ constexpr std::pair<Construct, ConstructAdvice> adviceTable[] = {
      {"path after a path start tag that was left open",
       "every later path is ignored until some path end tag comes",
       "close every path element (\"/>\" with a space before it, or </path>)"}},
+    {Construct::AttributeAfterStyle,
+     {"attribute written after a style declaration of the same name",
+      "the import takes the attribute, the later of the two; a viewer takes the style declaration",
+      "remove the attribute, or the declaration, so that only the value you want is left"}},
+    {Construct::StyleComment,
+     {"comment in a style attribute",
+      "the import reads the comment as part of a name or a value: the declaration it stands in "
+      "is passed over or misread",
+      "remove the comment from the style attribute"}},
     {Construct::AttributeAfterD,
      {"attribute written after d",
       "attributes after the path data reach no output: the path keeps the colour and transform before it",

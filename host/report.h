@@ -30,6 +30,8 @@ enum class Construct {
     PathUnknownCommand,
     PathAfterOpenTag,
     AttributeAfterD,
+    AttributeAfterStyle,  // style="fill:..." fill="...": a viewer keeps the style's
+    StyleComment,         // /* */ in a style attribute
     PointsSignedExponent,
     NonHexColor,
     ShortHexColor,

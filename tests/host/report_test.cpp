@@ -78,6 +78,13 @@ TEST(PreflightReport, NamesEachConstructOnItsLine) {
         {"<path d=\"M0 0 L1 1\">\n<path d=\"M0 0 L2 2\"/>\n<path d=\"M0 0 L3 3\"/>",
          Construct::PathAfterOpenTag, "", 1, 2},
         {"<path d=\"M0 0 L1 1\" fill=\"#ff0000\"/>", Construct::AttributeAfterD, "fill", 1, 1},
+        // only an attribute after the style counts, and not after d, where it reaches nothing
+        {"<rect fill=\"#00ff00\" style=\"fill:#ff0000\" fill-opacity=\"1\" width=\"1\" height=\"1\"/>"
+         "<rect style=\"fill:#ff0000\" fill=\"#00ff00\" width=\"1\" height=\"1\"/>"
+         "<path style=\"fill:#ff0000\" d=\"M0 0 L1 1\" fill=\"#00ff00\"/>",
+         Construct::AttributeAfterStyle, "fill", 1, 1},
+        {"<rect style=\"/* red */fill:#ff0000\" width=\"1\" height=\"1\"/>", Construct::StyleComment,
+         "", 1, 1},
         {"<polygon points=\"0,0 1e-5,2 3,3\"/>", Construct::PointsSignedExponent, "", 1, 1},
         {"<rect fill=\"red\" width=\"1\" height=\"1\"/>", Construct::NonHexColor, "\"red\"", 1, 1},
         {"<rect style=\"fill:rgb(1,2,3)\" width=\"1\" height=\"1\"/>", Construct::NonHexColor,
