@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <sstream>
 #include <string>
@@ -358,6 +360,9 @@ const char* const mixedDocument = R"svg(<svg viewBox="0 0 100 100">
 <path d="M85 85 L 86 86" fill="#abcdef"/>
 <path fill="#010101" d="M90 90 L 95 95">
 <path fill="#020202" d="M0 50 L 5 55"/>
+<polygon fill="#030303" points="110 110 120.5.5 120 130"/>
+<rect fill="#040404" x="100" y="0" width="-5" height="5"/>
+<polygon fill="#050505" points="200 200 1e39 200 201 201"/>
 </svg>)svg";
 
 bool hasPoint(const DrawnScene& scene, double x, double y) {
@@ -384,7 +389,8 @@ void expectReportAgreesWithScene(const PreflightReport& report, const DrawnScene
         {Construct::DrawableInDefs, 5}, {Construct::PathArc, 6},
         {Construct::PathSignedExponent, 7}, {Construct::IgnoredTransform, 8},
         {Construct::NonHexColor, 9}, {Construct::AttributeAfterD, 10},
-        {Construct::PathAfterOpenTag, 12},
+        {Construct::PathAfterOpenTag, 12}, {Construct::NumberReadInPart, 13},
+        {Construct::NegativeSize, 14}, {Construct::BeyondFloatRange, 15},
     };
     for (const auto& s : said) {
         const Finding* finding = findConstruct(report, s.construct);
@@ -405,6 +411,10 @@ void expectReportAgreesWithScene(const PreflightReport& report, const DrawnScene
     EXPECT_FALSE(hasColor(scene, "#abcdef"));                             // fill after d
     EXPECT_TRUE(hasPoint(scene, 90, -90));
     EXPECT_FALSE(hasPoint(scene, 0, -50));                                // after the open path
+    EXPECT_TRUE(hasPoint(scene, 120.5, -120));                            // 120.5.5 read as 120.5
+    EXPECT_TRUE(hasPoint(scene, 95, -5));                                 // a negative width draws
+    EXPECT_TRUE(std::any_of(scene.points.begin(), scene.points.end(),
+                            [](const auto& p) { return std::isinf(p[0]); }));  // 1e39 arrives
     EXPECT_EQ(report.records, scene.polygons.size());
 }
 
