@@ -216,7 +216,8 @@ CssArgument cssArgument(const std::string& argument, bool length) {
     std::size_t at = 0;
     if (!skipCssNumber(argument, at)) return CssArgument::invalid;
     if (at == argument.size())
-        return !length || readDecimal(argument.c_str()) == 0.0 ? CssArgument::plain : CssArgument::invalid;
+        return !length || readDecimal(argument.c_str()) == 0.0 ? CssArgument::plain
+                                                                : CssArgument::invalid;
     if (!length) return CssArgument::invalid;
     const std::string unit = argument.substr(at);
     if (unit == "px") return CssArgument::plain;
@@ -887,8 +888,9 @@ private:
         if (!rect && element != "circle") return;
         float width = 0.0f, height = 0.0f, radius = 0.0f;
         int line = 0;
-        for (int i = 0; attributes[i] != nullptr && attributes[i + 1] != nullptr; i += 2) {
+        for (int i = 0; attributes[i] != nullptr; i += 2) {
             const char* name = attributes[i];
+            if (attributes[i + 1] == nullptr) continue;  // the reader skips a name without a value
             float* size = rect && std::strcmp(name, "width") == 0    ? &width
                           : rect && std::strcmp(name, "height") == 0 ? &height
                           : !rect && std::strcmp(name, "r") == 0     ? &radius
@@ -897,15 +899,16 @@ private:
             *size = parseNumber(attributes[i + 1]);
             if (*size < 0.0f) line = lineOf(name);
         }
-        const bool negative = rect ? width != 0.0f && height != 0.0f && (width < 0.0f || height < 0.0f)
-                                   : radius < 0.0f;
+        const bool negative =
+            rect ? width != 0.0f && height != 0.0f && (width < 0.0f || height < 0.0f) : radius < 0.0f;
         if (negative) add(Construct::NegativeSize, element, line);
     }
 
     void notePartlyRead(const PathTokens& tokens, int line) {
         if (tokens.partlyRead() == 0) return;
         Finding& f = add(Construct::NumberReadInPart, "", line, tokens.partlyRead());
-        if (f.note.empty()) f.note = "line " + std::to_string(line) + ": " + quoted(tokens.firstPartlyRead());
+        if (f.note.empty())
+            f.note = "line " + std::to_string(line) + ": " + quoted(tokens.firstPartlyRead());
     }
 
     // The root element's viewBox against its width and height: the scale a viewer applies.
