@@ -55,7 +55,8 @@ constexpr ForeignElement foreignElements[] = {
 };
 
 // Containers a viewer never draws in place; the import draws their shapes where they stand.
-constexpr const char* helperContainers[] = {"symbol", "pattern", "clipPath", "mask", "marker"};
+constexpr const char* helperContainers[] = {"symbol", "pattern", "clipPath", "mask", "marker",
+                                            "title", "desc", "metadata"};
 
 // Elements that a viewer does not draw either, or whose loss another finding already covers.
 constexpr const char* quietElements[] = {
@@ -986,8 +987,10 @@ constexpr std::pair<Construct, ConstructAdvice> adviceTable[] = {
       "convert it to paths in the drawing program before saving"}},
     {Construct::HelperContentDrawn,
      {"shapes inside a definition container",
-      "a viewer draws these only where they are referenced; the import draws them where they stand",
-      "delete the container, or release its shapes (unlink clones, release masks and clips)"}},
+      "a viewer draws these only where they are referenced (inside title, desc or metadata never); "
+      "the import draws them where they stand",
+      "delete the container, or release its shapes (unlink clones, release masks and clips, move "
+      "shapes out of title, desc and metadata)"}},
     {Construct::GradientElement,
      {"gradient",
       "not read; every fill that refers to it arrives black",

@@ -44,6 +44,8 @@ TEST(PreflightReport, NamesEachConstructOnItsLine) {
          "symbol", 1, 2},
         {"<clipPath><g><path d=\"M0 0 L1 1\"/></g></clipPath>", Construct::HelperContentDrawn,
          "clipPath", 1, 1},
+        {"<title>Logo</title><metadata>\n<rect width=\"1\" height=\"1\"/></metadata>",
+         Construct::HelperContentDrawn, "metadata", 1, 2},
         {"<linearGradient id=\"g\"/>", Construct::GradientElement, "linearGradient", 1, 1},
         {"<style>.a{fill:red}</style>", Construct::StyleSheet, "style", 1, 1},
         {"<rect\n class=\"a\" width=\"1\" height=\"1\"/>", Construct::ClassAttribute, "", 1, 2},
