@@ -277,18 +277,18 @@ CssArgument cssTransform(const std::string& value) {
 // applies every keyword it finds.
 bool isSvgTransformList(const std::string& value) {
     std::size_t at = 0;
-    const auto skipBlanks = [&] {
+    const auto skipSpace = [&] {
         while (at < value.size() && isBlank(static_cast<unsigned char>(value[at]))) ++at;
     };
     const auto skipSeparator = [&] {
-        skipBlanks();
+        skipSpace();
         if (at < value.size() && value[at] == ',') ++at;
-        skipBlanks();
+        skipSpace();
     };
     static const std::pair<const char*, std::pair<int, int>> keywords[] = {
         {"matrix", {6, 6}}, {"translate", {1, 2}}, {"scale", {1, 2}},
         {"rotate", {1, 3}}, {"skewX", {1, 1}},     {"skewY", {1, 1}}};
-    skipBlanks();
+    skipSpace();
     while (at < value.size()) {
         const std::size_t nameStart = at;
         while (at < value.size() && std::isalpha(static_cast<unsigned char>(value[at]))) ++at;
@@ -296,10 +296,10 @@ bool isSvgTransformList(const std::string& value) {
         const auto* keyword = std::find_if(std::begin(keywords), std::end(keywords),
                                            [&](const auto& entry) { return name == entry.first; });
         if (keyword == std::end(keywords)) return false;
-        skipBlanks();
+        skipSpace();
         if (at == value.size() || value[at] != '(') return false;
         ++at;
-        skipBlanks();
+        skipSpace();
         int count = 0;
         while (at < value.size() && value[at] != ')') {
             if (count > 0) skipSeparator();
@@ -309,7 +309,7 @@ bool isSvgTransformList(const std::string& value) {
             if (end == start) return false;
             at += static_cast<std::size_t>(end - start);
             count += 1;
-            skipBlanks();
+            skipSpace();
         }
         if (at == value.size()) return false;
         ++at;
@@ -360,21 +360,20 @@ private:
     void checkWhole(const char* start, const char* after) {
         double whole = 0.0;
         const char* end = scanDecimal(start, &whole);
-        const std::string token(start, after);
         if (end < after) {
             const bool bareExponent = end > start && end + 1 == after;  // "1e": all but the "e"
             if (bareExponent) {
                 bareExponentHeld = true;
-                heldExponentToken = token;
+                heldExponentToken.assign(start, after);
             } else {
-                notePartlyRead(token);
+                notePartlyRead(std::string(start, after));
             }
             return;
         }
         // a token past the kept characters: only its beginning counts here
         if (after - start > numberTokenLimit &&
             static_cast<float>(whole) != scanFloatToken(start).value)
-            notePartlyRead(token);
+            notePartlyRead(std::string(start, after));
     }
 
     void notePartlyRead(const std::string& token) {
