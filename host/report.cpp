@@ -210,8 +210,9 @@ bool skipCssNumber(const std::string& text, std::size_t& at) {
 }
 
 // How a viewer takes one argument of a CSS transform function: a number, or for a translation
-// a length (a number with a unit or a percentage, or a plain zero).
-enum class CssArgument { plain, otherUnit, invalid };
+// a length (a number with a unit or a percentage, or a plain zero). Beyond the argument, how it
+// takes the whole declaration: also with a function that the import reads otherwise.
+enum class CssArgument { plain, otherUnit, otherFunction, invalid };
 
 CssArgument cssArgument(const std::string& argument, bool length) {
     std::size_t at = 0;
@@ -229,10 +230,30 @@ CssArgument cssArgument(const std::string& argument, bool length) {
     return letters ? CssArgument::otherUnit : CssArgument::invalid;
 }
 
+// The CSS transform functions whose arguments are checked: those the import reads as a viewer
+// does, and those it takes for "translate", "scale" or "matrix" (matched at the start of the
+// name) with another meaning: translateY(5px) moves along x, scaleX(2) scales both axes, and
+// matrix3d keeps its first six numbers. skew is not read at all.
+struct CssFunction {
+    const char* name;
+    std::size_t least, most;  // how many arguments a viewer takes
+    bool lengths;             // translations: lengths rather than numbers
+    bool readAlike;
+};
+
+constexpr CssFunction cssFunctions[] = {
+    {"translate", 1, 2, true, true},    {"translateX", 1, 1, true, true},
+    {"translate3d", 3, 3, true, true},  {"scale", 1, 2, false, true},
+    {"scale3d", 3, 3, false, true},     {"matrix", 6, 6, false, true},
+    {"translateY", 1, 1, true, false},  {"translateZ", 1, 1, true, false},
+    {"scaleX", 1, 1, false, false},     {"scaleY", 1, 1, false, false},
+    {"scaleZ", 1, 1, false, false},     {"matrix3d", 16, 16, false, false},
+};
+
 // How a viewer takes a "transform" declaration: CSS wants commas between the numbers and units
 // on translations, and drops the whole declaration otherwise; it converts units the import
-// reads as user units. Functions the import does not read are named by their own finding and
-// taken as written here.
+// reads as user units. Rotations and skews along one axis are named by their own finding, and
+// other functions the import does not read are taken as written here.
 CssArgument cssTransform(const std::string& value) {
     if (value == "none") return CssArgument::plain;
     CssArgument verdict = CssArgument::plain;
@@ -256,15 +277,20 @@ CssArgument cssTransform(const std::string& value) {
             if (comma == close) break;
             from = comma + 1;
         }
-        const bool translate = name == "translate";
-        if (translate || name == "scale" || name == "matrix") {
+        const auto* function = std::find_if(std::begin(cssFunctions), std::end(cssFunctions),
+                                            [&](const CssFunction& f) { return name == f.name; });
+        if (function != std::end(cssFunctions)) {
             const std::size_t count = arguments.size();
-            if (name == "matrix" ? count != 6 : count > 2) return CssArgument::invalid;
+            if (count < function->least || count > function->most) return CssArgument::invalid;
             for (const std::string& argument : arguments) {
-                const CssArgument taken = cssArgument(argument, translate);
+                const CssArgument taken = cssArgument(argument, function->lengths);
                 if (taken == CssArgument::invalid) return taken;
-                if (taken == CssArgument::otherUnit) verdict = taken;
+                if (taken == CssArgument::otherUnit && verdict == CssArgument::plain)
+                    verdict = taken;
             }
+            if (!function->readAlike) verdict = CssArgument::otherFunction;
+        } else if (name == "skew") {
+            verdict = CssArgument::otherFunction;
         }
         at = close + 1;
         any = true;
@@ -788,9 +814,10 @@ private:
     void checkStyleTransform(const std::string& value, int line) {
         const CssArgument taken = cssTransform(value);
         if (taken == CssArgument::plain) return;
-        add(Construct::StyleTransform,
-            taken == CssArgument::invalid ? "not in CSS form" : "with units other than px", line)
-            .note = quoted(value);
+        const char* how = taken == CssArgument::invalid         ? "not in CSS form"
+                          : taken == CssArgument::otherFunction ? "with a function read otherwise"
+                                                                : "with units other than px";
+        add(Construct::StyleTransform, how, line).note = quoted(value);
     }
 
     // The shape attributes whose numbers the readers take, units ignored.
@@ -1102,8 +1129,11 @@ constexpr std::pair<Construct, ConstructAdvice> adviceTable[] = {
      {"transform in a style declaration",
       "the import composes it with the element's transform attribute, in the order written; a "
       "viewer takes it only in CSS form (commas between numbers, units on translations), then "
-      "in place of the attribute, and converts units (mm, %) that the import reads as user units",
-      "write the transform as a transform attribute, or combine both into one"}},
+      "in place of the attribute, and converts units (mm, %) that the import reads as user "
+      "units; translateY, scaleX, scaleY and matrix3d are read as translate, scale and matrix, "
+      "and skew not at all",
+      "write the transform as a transform attribute of matrix, translate and scale, or combine "
+      "both into one"}},
     {Construct::TransformNumbersRunTogether,
      {"numbers run together in a transform",
       "a run of digits, signs, points and exponents is read as one number and the rest of it "

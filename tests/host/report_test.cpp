@@ -127,6 +127,14 @@ TEST(PreflightReport, NamesEachConstructOnItsLine) {
          "with units other than px", 1, 1},
         {"<g style=\"transform:translate(50%)\">", Construct::StyleTransform,
          "with units other than px", 1, 1},
+        {"<g style=\"transform:translate3d(1mm, 0, 0)\">", Construct::StyleTransform,
+         "with units other than px", 1, 1},
+        {"<g style=\"transform:translateX(5)\">", Construct::StyleTransform, "not in CSS form", 1, 1},
+        // CSS functions the import takes for translate, scale or matrix, or passes over
+        {"<g style=\"transform:translateY(5px)\"/>\n<g style=\"transform:scale(2) scaleX(2)\"/>"
+         "<g style=\"transform:scaleY(2) skew(10deg)\"/>"
+         "<g style=\"transform:matrix3d(1,0,0,0, 0,1,0,0, 0,0,1,0, 5,5,0,1)\"/>",
+         Construct::StyleTransform, "with a function read otherwise", 4, 1},
         {"<rect x=\"1mm\" width=\"10\" height=\"10%\"/>", Construct::UnitsIgnored, "mm", 1, 1},
         {"<svg width=\"210mm\" height=\"297mm\" viewBox=\"0 0 210 297\">", Construct::RootViewport,
          "viewBox \"0 0 210 297\", width \"210mm\", height \"297mm\"", 1, 1},
@@ -185,6 +193,8 @@ TEST(PreflightReport, StaysQuietWhereTheImportReadsWhatAViewerShows) {
         "<g fill=\"#000000\" transform=\"translate(-1,-.5) scale(1e-5 +2) matrix(1E1,0 0 1 -5. 6)\"/>",
         "<g fill=\"#000000\" style=\"transform: translate(10px, 2.5e1px) scale(+.5,-2E-1) "
         "matrix(1, 0, 0, 1, 0, 3) translate(0)\"/><g style=\"transform:none\"/>",
+        "<g fill=\"#000000\" style=\"transform: translateX(5px) translate3d(1px, 2px, 0) "
+        "scale3d(2, 3, 1)\"/>",
         "<g fill=\"#000000\" transform=\" translate (10) ,scale(2)\tmatrix(1,2,3,4,5,6),\"/><g transform=\"\"/>",
     };
     for (const char* markup : cases) {
