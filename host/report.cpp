@@ -96,11 +96,26 @@ std::string trimmed(const std::string& text) {
     return text.substr(begin, end - begin);
 }
 
-// Text short enough to quote in one report line.
+// Text short enough to quote in one report line; tabs, line breaks and other control
+// characters are written as escapes, so that the quote stays on its line and shows them.
 std::string quoted(const std::string& text) {
     constexpr std::size_t quoteLimit = 40;
-    std::string shown = text.size() > quoteLimit ? text.substr(0, quoteLimit) + "..." : text;
-    return "\"" + shown + "\"";
+    std::string shown = "\"";
+    for (std::size_t i = 0; i < text.size() && i < quoteLimit; ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c == '\t') shown += "\\t";
+        else if (c == '\n') shown += "\\n";
+        else if (c == '\r') shown += "\\r";
+        else if (c < 0x20 || c == 0x7f) {
+            static const char hex[] = "0123456789abcdef";
+            shown += "\\x";
+            shown += hex[c >> 4];
+            shown += hex[c & 0xF];
+        } else {
+            shown += static_cast<char>(c);
+        }
+    }
+    return shown + (text.size() > quoteLimit ? "...\"" : "\"");
 }
 
 std::string asciiLower(std::string text) {
@@ -849,7 +864,11 @@ private:
         if (value == "none") return;
         std::size_t at = value.find_first_not_of(' ');
         if (at == std::string::npos || value[at] != '#') {
-            add(Construct::NonHexColor, quoted(trimmed(value)), line);
+            // the reader skips only spaces before the "#": a tab or line break there stays shown
+            std::string shown = trimmed(value);
+            if (!shown.empty() && shown[0] == '#')
+                shown = value.substr(at, value.find('#') - at) + shown;
+            add(Construct::NonHexColor, quoted(shown), line);
             return;
         }
         std::size_t digits = 0;

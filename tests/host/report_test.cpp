@@ -97,6 +97,11 @@ TEST(PreflightReport, NamesEachConstructOnItsLine) {
         // a long value is cut short to keep the report line readable
         {"<g fill=\"url(#a-gradient-with-a-rather-long-name-indeed)\">", Construct::NonHexColor,
          "\"url(#a-gradient-with-a-rather-long-name-...\"", 1, 1},
+        // the reader skips only spaces before the "#"; the blank that stops it is shown
+        {"<rect fill=\" \t#ff0000 \" width=\"1\" height=\"1\"/>", Construct::NonHexColor,
+         "\"\\t#ff0000\"", 1, 1},
+        {"<rect fill=\"\n#ff0000\" width=\"1\" height=\"1\"/>", Construct::NonHexColor,
+         "\"\\n#ff0000\"", 1, 1},
         {"<rect fill=\"#f00\" width=\"1\" height=\"1\"/>", Construct::ShortHexColor, "\"#f00\"", 1, 1},
         {"<rect fill=\"#ff000080\" width=\"1\" height=\"1\"/>", Construct::AlphaHexColor,
          "\"#ff000080\"", 1, 1},
