@@ -486,8 +486,9 @@ public:
         if (!reader) return report;
         tokenizeMarkup(buffer.data(), &Checker::startThunk, &Checker::endThunk,
                        &Checker::textThunk, this);
-        checkUnclosedTag();
+        const bool cutShort = checkUnclosedTag();
         const std::size_t zero = original.find('\0');
+        if (!cutShort && zero == std::string::npos) checkLeftOpen();
         if (zero != std::string::npos) {
             Finding& finding = add(Construct::ZeroByte, "", lineOf(buffer.data() + zero));
             // a compressed drawing (.svgz) starts with the two bytes of the gzip format
@@ -508,6 +509,12 @@ private:
     std::unordered_map<std::string, std::size_t> openCount;  // open elements of each name
     int openPathLine = 0;
     bool rootSeen = false;
+    // The elements as an XML parser nests them, with the lines of their start tags; checked
+    // only in a document whose first element is svg, as a viewer reads it.
+    std::vector<std::pair<std::string, int>> nesting;
+    bool firstElementSeen = false;
+    bool svgDocument = false;
+    bool rootClosed = false;
     bool hasTransformAttribute = false;  // of the element whose attributes are being checked
     PreflightReport report;
     std::map<std::pair<Construct, std::string>, std::size_t> findingIndex;
@@ -603,6 +610,7 @@ private:
         const int topBefore = reader->styleTop;
         const PathRecord* headBefore = reader->paths;
 
+        checkWellFormedStart(element, attributes, line);
         if (wasInDefs) {
             if (isDrawable(element)) add(Construct::DrawableInDefs, element, line);
         } else if (isRouted(element)) {
@@ -621,6 +629,7 @@ private:
 
     // Hands the end tag to the reader and closes the innermost open element of that name.
     void onEnd(const char* name) {
+        checkWellFormedEnd(name, lineOf(name));
         onElementEnd(reader.get(), name);
         if (!reader->inPath) openPathLine = 0;
         // an end tag of no open element leaves the stack as it is, without a walk down it
@@ -638,13 +647,68 @@ private:
             add(Construct::CommentCut, "", lineOf(text));
     }
 
-    // The tokenizer drops a last tag whose ">" never comes, as in a file cut short.
-    void checkUnclosedTag() {
+    // The tokenizer drops a last tag whose ">" never comes, as in a file cut short; true then.
+    bool checkUnclosedTag() {
         const std::size_t end = std::min(original.find('\0'), original.size());  // text ends at a NUL
-        if (end == 0) return;
+        if (end == 0) return false;
         const std::size_t lastOpen = original.rfind('<', end - 1);
-        if (lastOpen == std::string::npos || original.find('>', lastOpen) < end) return;
+        if (lastOpen == std::string::npos || original.find('>', lastOpen) < end) return false;
         add(Construct::UnclosedTag, "", lineOf(buffer.data() + lastOpen));
+        return true;
+    }
+
+    // Markup an XML parser refuses, so that a viewer shows an error instead of the drawing,
+    // where the reader reads on: an attribute written twice or holding a "<" in any document;
+    // in an svg document also elements after the root.
+    void checkWellFormedStart(const std::string& element, AttrList attributes, int line) {
+        for (int i = 0; attributes[i] != nullptr && attributes[i + 1] != nullptr; i += 2) {
+            for (int j = 0; j < i; j += 2) {
+                if (std::strcmp(attributes[i], attributes[j]) == 0) {
+                    add(Construct::NotWellFormed, std::string(attributes[i]) + " written twice",
+                        line);
+                    break;
+                }
+            }
+            if (std::strchr(attributes[i + 1], '<') != nullptr)
+                add(Construct::NotWellFormed, "\"<\" in an attribute value", line);
+        }
+        if (!firstElementSeen) svgDocument = element == "svg";
+        firstElementSeen = true;
+        if (!svgDocument) return;
+        if (rootClosed && nesting.empty())
+            add(Construct::NotWellFormed, "element after the end of the root", line);
+        // "<rect/>" reaches the tokenizer as a start tag named "rect/" without an end
+        if (element.empty() || element.back() != '/') nesting.emplace_back(element, line);
+    }
+
+    // An end tag must close the innermost open element. After one that does not, the check
+    // goes on as though it closed the innermost open element of its name.
+    void checkWellFormedEnd(const std::string& element, int line) {
+        if (!svgDocument) return;
+        if (!nesting.empty() && nesting.back().first == element) {
+            nesting.pop_back();
+            rootClosed = nesting.empty();
+            return;
+        }
+        Finding& f = add(Construct::NotWellFormed, "end tag </" + element + "> out of place", line);
+        if (f.note.empty())
+            f.note = nesting.empty() ? "no element is open there"
+                                     : "<" + nesting.back().first + "> of line " +
+                                           std::to_string(nesting.back().second) + " is open there";
+        for (std::size_t at = nesting.size(); at-- > 0;) {
+            if (nesting[at].first == element) {
+                nesting.resize(at);
+                rootClosed = nesting.empty();
+                return;
+            }
+        }
+    }
+
+    // Elements of an svg document still open at its end, outermost first.
+    void checkLeftOpen() {
+        for (const auto& element : nesting)
+            add(Construct::NotWellFormed, "<" + element.first + "> without an end tag",
+                element.second);
     }
 
     // An element the reader routes: a group, a drawable, or defs.
@@ -1208,6 +1272,11 @@ constexpr std::pair<Construct, ConstructAdvice> adviceTable[] = {
      {"shape without a fill colour",
       "fill none or no fill at all: the polygon arrives fully transparent (a viewer fills an unset fill black)",
       "give every shape an explicit \"#rrggbb\" fill"}},
+    {Construct::NotWellFormed,
+     {"markup a viewer refuses",
+      "the file is not well-formed XML: a viewer shows an error instead of the drawing, while the "
+      "import reads on and draws what it finds, so no viewer has shown what arrives",
+      "correct the markup at the line named, until a viewer opens the file"}},
     {Construct::UnclosedTag,
      {"tag without \">\" at the end of the file",
       "the last tag never closes and is dropped with everything in it",

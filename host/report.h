@@ -54,6 +54,7 @@ enum class Construct {
     NoFill,
     StyleStackFull,
     BeyondFloatRange,     // coordinates at infinity or NaN after numbers and transforms
+    NotWellFormed,        // an attribute twice, an end tag out of place: a viewer refuses the file
     UnclosedTag,          // the file ends inside a tag
     ZeroByte,             // the text ends there
 };

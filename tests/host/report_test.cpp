@@ -160,6 +160,16 @@ TEST(PreflightReport, NamesEachConstructOnItsLine) {
          "clip-path", 1, 1},
         {"<svg>\n<rect fill=\"#000000\" width=\"1\" height=\"1\"/>\n<rect width=\"2\"",
          Construct::UnclosedTag, "", 1, 3},
+        // markup that is not well-formed XML, which a viewer refuses whole
+        {"<rect fill=\"#ff0000\" width=\"1\" fill=\"#00ff00\" height=\"1\"/>",
+         Construct::NotWellFormed, "fill written twice", 1, 1},
+        {"<rect id=\"a<b\" width=\"1\" height=\"1\"/>", Construct::NotWellFormed,
+         "\"<\" in an attribute value", 1, 1},
+        {"<svg>\n<g>\n<rect width=\"1\" height=\"1\"/>\n</svg>", Construct::NotWellFormed,
+         "end tag </svg> out of place", 1, 4},
+        {"<svg>\n</svg>\n<rect width=\"1\" height=\"1\"/><g></g>", Construct::NotWellFormed,
+         "element after the end of the root", 2, 3},
+        {"<svg>\n<g>\n</g>", Construct::NotWellFormed, "<svg> without an end tag", 1, 1},
         {"<path d=\"M0 0 L9 0 L9 9 Z M3 3 L6 3 L6 6 Z\"/>", Construct::SeveralSubpaths, "", 1, 1},
         {"<line stroke=\"#000000\" x2=\"5\"/>", Construct::Strokes, "", 1, 1},
         {"<rect width=\"1\" height=\"1\"/>", Construct::NoFill, "", 1, 1},
@@ -188,7 +198,8 @@ TEST(PreflightReport, StaysQuietWhereTheImportReadsWhatAViewerShows) {
         "width=\"10\" height=\"10px\"><title>t</title><g fill=\"#ff0000\" transform=\"translate(1 2) "
         "scale(2)\"><rect x=\"1px\" width=\"2\" height=\"2\"/><path d=\"M0 0 L 1e5 0 l1-1 z\"/>"
         "<circle r=\"1\"/><polyline points=\"0,0 1,1\"/></g></svg>",
-        "<svg viewBox=\"-5 -5 10 10\"><rect fill=\"#00ff00\" style=\"fill-opacity: 0.5 ; stroke:none\" width=\"1\" height=\"1\"/>",
+        "<svg viewBox=\"-5 -5 10 10\"><rect fill=\"#00ff00\" style=\"fill-opacity: 0.5 ; "
+        "stroke:none\" width=\"1\" height=\"1\"/></svg>",
         "<path fill=\"#000000\" d=\"M0 0 C 1 1 2 2 3 3 S 4 4 5 5 Q 1 1 2 2 T 3 3 H 4 V 5 Z\"/>",
         "<g/><defs/><g fill=\"#000000\"/><desc>d</desc>",
         "<rect x = \"1\"\n width=\n\"1\" height=\"1\" fill=\"#000000\" />",
@@ -206,6 +217,18 @@ TEST(PreflightReport, StaysQuietWhereTheImportReadsWhatAViewerShows) {
         PreflightReport report = checkSvgText(markup, 0.1f);
         EXPECT_TRUE(report.findings.empty()) << markup << "\n" << describe(report);
     }
+}
+
+TEST(PreflightReport, TakesWellFormedNestingAsItIs) {
+    // a self-closing tag without a space, fragments without an svg root, a file cut short
+    const char* cases[] = {
+        "<svg><rect/><g><rect width=\"1\" height=\"1\"/></g><!-- <g> --></svg>\n",
+        "<rect width=\"1\" height=\"1\"/><g></g></g>",
+        "<svg>\n<g>\n<rect width=\"2\"",
+    };
+    for (const char* markup : cases)
+        EXPECT_EQ(findConstruct(checkSvgText(markup, 0.1f), Construct::NotWellFormed), nullptr)
+            << markup;
 }
 
 TEST(PreflightReport, StopsAtAZeroByte) {
