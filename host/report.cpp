@@ -671,6 +671,9 @@ private:
             }
             if (std::strchr(attributes[i + 1], '<') != nullptr)
                 add(Construct::NotWellFormed, "\"<\" in an attribute value", line);
+            if (hasBareAmpersand(attributes[i + 1]))
+                add(Construct::NotWellFormed, "\"&\" without a reference in an attribute value",
+                    line);
         }
         if (!firstElementSeen) svgDocument = element == "svg";
         firstElementSeen = true;
@@ -679,6 +682,33 @@ private:
             add(Construct::NotWellFormed, "element after the end of the root", line);
         // "<rect/>" reaches the tokenizer as a start tag named "rect/" without an end
         if (element.empty() || element.back() != '/') nesting.emplace_back(element, line);
+    }
+
+    // Whether an "&" starts no reference: a name, "#" and digits, or "#x" and hex digits, each
+    // ended by ";".
+    static bool hasBareAmpersand(const char* value) {
+        for (const char* p = std::strchr(value, '&'); p != nullptr; p = std::strchr(p + 1, '&')) {
+            const char* q = p + 1;
+            if (*q == '#') {
+                const bool hex = *++q == 'x';
+                if (hex) ++q;
+                const auto isReferenceDigit = [hex](char c) {
+                    const auto byte = static_cast<unsigned char>(c);
+                    return hex ? isHexDigit(byte) : isDigit(byte);
+                };
+                const char* digits = q;
+                while (isReferenceDigit(*q)) ++q;
+                if (q == digits) return true;
+            } else {
+                const char* name = q;
+                while (std::isalnum(static_cast<unsigned char>(*q)) || *q == '_' || *q == '-' ||
+                       *q == '.' || *q == ':')
+                    ++q;
+                if (q == name || std::isdigit(static_cast<unsigned char>(*name))) return true;
+            }
+            if (*q != ';') return true;
+        }
+        return false;
     }
 
     // An end tag must close the innermost open element. After one that does not, the check

@@ -165,6 +165,8 @@ TEST(PreflightReport, NamesEachConstructOnItsLine) {
          Construct::NotWellFormed, "fill written twice", 1, 1},
         {"<rect id=\"a<b\" width=\"1\" height=\"1\"/>", Construct::NotWellFormed,
          "\"<\" in an attribute value", 1, 1},
+        {"<rect id=\"a&b\" width=\"1\" height=\"1\"/><rect id=\"&#x;\"/><rect id=\"&amp\"/>",
+         Construct::NotWellFormed, "\"&\" without a reference in an attribute value", 3, 1},
         {"<svg>\n<g>\n<rect width=\"1\" height=\"1\"/>\n</svg>", Construct::NotWellFormed,
          "end tag </svg> out of place", 1, 4},
         {"<svg>\n</svg>\n<rect width=\"1\" height=\"1\"/><g></g>", Construct::NotWellFormed,
@@ -225,6 +227,7 @@ TEST(PreflightReport, TakesWellFormedNestingAsItIs) {
         "<svg><rect/><g><rect width=\"1\" height=\"1\"/></g><!-- <g> --></svg>\n",
         "<rect width=\"1\" height=\"1\"/><g></g></g>",
         "<svg>\n<g>\n<rect width=\"2\"",
+        "<rect id=\"&amp;&#49;&#x4a;&a-b.c;\"/>",
     };
     for (const char* markup : cases)
         EXPECT_EQ(findConstruct(checkSvgText(markup, 0.1f), Construct::NotWellFormed), nullptr)
