@@ -31,6 +31,7 @@ struct OpenElement {
     std::string name;
     std::size_t defsDepth;   // open defs elements, this one included
     const char* helper;      // the innermost open definition container, or null
+    std::string blocker;     // the outermost open element that draws no children, or empty
 };
 
 // Elements outside the drawn set, what becomes of their content and how to keep it.
@@ -57,6 +58,10 @@ constexpr ForeignElement foreignElements[] = {
 // Containers a viewer never draws in place; the import draws their shapes where they stand.
 constexpr const char* helperContainers[] = {"symbol", "pattern", "clipPath", "mask", "marker",
                                             "title", "desc", "metadata"};
+
+// Elements whose shapes a viewer draws in place, beside the definition containers and defs
+// with findings of their own (switch draws one of them: its own finding says so).
+constexpr const char* childDrawingElements[] = {"svg", "g", "a", "switch", "defs"};
 
 // Elements that a viewer does not draw either, or whose loss another finding already covers.
 constexpr const char* quietElements[] = {
@@ -591,12 +596,20 @@ private:
     // Inside a defs element as written, whatever the reader's single flag says.
     bool insideTrueDefs() const { return !open.empty() && open.back().defsDepth > 0; }
 
-    // Pushes an element with the defs and the definition container that enclose it.
+    // Pushes an element with the defs, the definition container and the element drawing no
+    // children that enclose it. "<rect/>" arrives as a start tag named "rect/" without an end
+    // and encloses nothing.
     void openElement(const std::string& element) {
-        OpenElement entry{element, open.empty() ? 0 : open.back().defsDepth, innermostHelper()};
+        if (!element.empty() && element.back() == '/') return;
+        OpenElement entry{element, open.empty() ? 0 : open.back().defsDepth, innermostHelper(),
+                          open.empty() ? std::string() : open.back().blocker};
         if (element == "defs") entry.defsDepth += 1;
         for (const char* helper : helperContainers)
             if (element == helper) entry.helper = helper;
+        // prefixed names are an editor's own or named by their own finding
+        if (entry.blocker.empty() && !isOneOf(element, childDrawingElements) &&
+            !isOneOf(element, helperContainers) && element.find(':') == std::string::npos)
+            entry.blocker = element;
         open.push_back(std::move(entry));
         ++openCount[element];
     }
@@ -757,6 +770,8 @@ private:
                 add(Construct::HelperContentDrawn, helper, line);
             else if (insideTrueDefs())
                 add(Construct::DrawnDespiteDefs, element, line);
+            else if (!open.empty() && !open.back().blocker.empty())
+                add(Construct::ShapeInsideNonContainer, open.back().blocker, line);
         }
         checkAttributes(element, attributes);
     }
@@ -1302,6 +1317,11 @@ constexpr std::pair<Construct, ConstructAdvice> adviceTable[] = {
      {"shape without a fill colour",
       "fill none or no fill at all: the polygon arrives fully transparent (a viewer fills an unset fill black)",
       "give every shape an explicit \"#rrggbb\" fill"}},
+    {Construct::ShapeInsideNonContainer,
+     {"shapes inside an element that draws no children",
+      "a viewer draws no shape inside text, gradients, filters, other shapes or unknown elements; "
+      "the import draws them where they stand",
+      "delete these shapes, or move them out of that element"}},
     {Construct::NotWellFormed,
      {"markup a viewer refuses",
       "the file is not well-formed XML: a viewer shows an error instead of the drawing, while the "

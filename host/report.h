@@ -19,6 +19,7 @@ enum class Construct {
     SelfClosingNoSpace,   // <rect .../> written as <rect/>
     DrawableInDefs,
     DrawnDespiteDefs,     // after a nested defs end tag
+    ShapeInsideNonContainer,  // a rect inside text, a gradient, another shape: a viewer draws none
     ContainerStyling,     // presentation attributes on svg, a, symbol, ...
     PathArc,
     PathSignedExponent,

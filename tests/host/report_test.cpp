@@ -160,6 +160,13 @@ TEST(PreflightReport, NamesEachConstructOnItsLine) {
          "clip-path", 1, 1},
         {"<svg>\n<rect fill=\"#000000\" width=\"1\" height=\"1\"/>\n<rect width=\"2\"",
          Construct::UnclosedTag, "", 1, 3},
+        // shapes a viewer never draws, as children of an element that draws none
+        {"<text>\n<rect width=\"1\" height=\"1\"/></text>", Construct::ShapeInsideNonContainer,
+         "text", 1, 2},
+        {"<flowRoot><flowRegion><g><circle r=\"1\"/></g></flowRegion></flowRoot>",
+         Construct::ShapeInsideNonContainer, "flowRoot", 1, 1},
+        {"<rect width=\"1\" height=\"1\"><rect width=\"2\" height=\"2\"/></rect>",
+         Construct::ShapeInsideNonContainer, "rect", 1, 1},
         // markup that is not well-formed XML, which a viewer refuses whole
         {"<rect fill=\"#ff0000\" width=\"1\" fill=\"#00ff00\" height=\"1\"/>",
          Construct::NotWellFormed, "fill written twice", 1, 1},
@@ -222,16 +229,20 @@ TEST(PreflightReport, StaysQuietWhereTheImportReadsWhatAViewerShows) {
 }
 
 TEST(PreflightReport, TakesWellFormedNestingAsItIs) {
-    // a self-closing tag without a space, fragments without an svg root, a file cut short
+    // a self-closing tag without a space, containers that draw their shapes, an editor's own
+    // elements, fragments without an svg root, a file cut short
     const char* cases[] = {
         "<svg><rect/><g><rect width=\"1\" height=\"1\"/></g><!-- <g> --></svg>\n",
+        "<svg><a><g><circle r=\"1\"/></g></a><sodipodi:namedview><rect/></sodipodi:namedview></svg>",
         "<rect width=\"1\" height=\"1\"/><g></g></g>",
         "<svg>\n<g>\n<rect width=\"2\"",
         "<rect id=\"&amp;&#49;&#x4a;&a-b.c;\"/>",
     };
-    for (const char* markup : cases)
-        EXPECT_EQ(findConstruct(checkSvgText(markup, 0.1f), Construct::NotWellFormed), nullptr)
-            << markup;
+    for (const char* markup : cases) {
+        const PreflightReport report = checkSvgText(markup, 0.1f);
+        EXPECT_EQ(findConstruct(report, Construct::NotWellFormed), nullptr) << markup;
+        EXPECT_EQ(findConstruct(report, Construct::ShapeInsideNonContainer), nullptr) << markup;
+    }
 }
 
 TEST(PreflightReport, StopsAtAZeroByte) {
