@@ -32,6 +32,7 @@ struct OpenElement {
     std::size_t defsDepth;   // open defs elements, this one included
     const char* helper;      // the innermost open definition container, or null
     std::string blocker;     // the outermost open element that draws no children, or empty
+    int line;                // of the start tag
 };
 
 // Elements outside the drawn set, what becomes of their content and how to keep it.
@@ -514,12 +515,11 @@ private:
     std::unordered_map<std::string, std::size_t> openCount;  // open elements of each name
     int openPathLine = 0;
     bool rootSeen = false;
-    // The elements as an XML parser nests them, with the lines of their start tags; checked
-    // only in a document whose first element is svg, as a viewer reads it.
-    std::vector<std::pair<std::string, int>> nesting;
+    // The open elements are checked for the nesting an XML parser wants only in a document
+    // whose first element is svg, as a viewer reads it.
     bool firstElementSeen = false;
     bool svgDocument = false;
-    bool rootClosed = false;
+    bool rootClosed = false;  // the root element of such a document has ended
     bool hasTransformAttribute = false;  // of the element whose attributes are being checked
     PreflightReport report;
     std::map<std::pair<Construct, std::string>, std::size_t> findingIndex;
@@ -599,10 +599,10 @@ private:
     // Pushes an element with the defs, the definition container and the element drawing no
     // children that enclose it. "<rect/>" arrives as a start tag named "rect/" without an end
     // and encloses nothing.
-    void openElement(const std::string& element) {
+    void openElement(const std::string& element, int line) {
         if (!element.empty() && element.back() == '/') return;
         OpenElement entry{element, open.empty() ? 0 : open.back().defsDepth, innermostHelper(),
-                          open.empty() ? std::string() : open.back().blocker};
+                          open.empty() ? std::string() : open.back().blocker, line};
         if (element == "defs") entry.defsDepth += 1;
         for (const char* helper : helperContainers)
             if (element == helper) entry.helper = helper;
@@ -632,7 +632,7 @@ private:
             checkForeign(element, attributes, line);
         }
 
-        openElement(element);
+        openElement(element, line);
         onElementStart(reader.get(), name, attributes);
 
         if (element == "path" && !wasInPath && reader->inPath) openPathLine = line;
@@ -652,6 +652,7 @@ private:
         while (open[--at].name != name) {}
         for (std::size_t i = at; i < open.size(); ++i) --openCount[open[i].name];
         open.resize(at);
+        rootClosed = svgDocument && open.empty();
     }
 
     // The rest of a comment or CDATA section that held a ">" arrives as text.
@@ -691,10 +692,8 @@ private:
         if (!firstElementSeen) svgDocument = element == "svg";
         firstElementSeen = true;
         if (!svgDocument) return;
-        if (rootClosed && nesting.empty())
+        if (rootClosed && open.empty())
             add(Construct::NotWellFormed, "element after the end of the root", line);
-        // "<rect/>" reaches the tokenizer as a start tag named "rect/" without an end
-        if (element.empty() || element.back() != '/') nesting.emplace_back(element, line);
     }
 
     // Whether an "&" starts no reference: a name, "#" and digits, or "#x" and hex digits, each
@@ -724,34 +723,23 @@ private:
         return false;
     }
 
-    // An end tag must close the innermost open element. After one that does not, the check
-    // goes on as though it closed the innermost open element of its name.
+    // An end tag must close the innermost open element; onEnd then closes the innermost open
+    // element of its name, if any, as before.
     void checkWellFormedEnd(const std::string& element, int line) {
-        if (!svgDocument) return;
-        if (!nesting.empty() && nesting.back().first == element) {
-            nesting.pop_back();
-            rootClosed = nesting.empty();
-            return;
-        }
+        if (!svgDocument || (!open.empty() && open.back().name == element)) return;
         Finding& f = add(Construct::NotWellFormed, "end tag </" + element + "> out of place", line);
         if (f.note.empty())
-            f.note = nesting.empty() ? "no element is open there"
-                                     : "<" + nesting.back().first + "> of line " +
-                                           std::to_string(nesting.back().second) + " is open there";
-        for (std::size_t at = nesting.size(); at-- > 0;) {
-            if (nesting[at].first == element) {
-                nesting.resize(at);
-                rootClosed = nesting.empty();
-                return;
-            }
-        }
+            f.note = open.empty() ? "no element is open there"
+                                  : "<" + open.back().name + "> of line " +
+                                        std::to_string(open.back().line) + " is open there";
     }
 
     // Elements of an svg document still open at its end, outermost first.
     void checkLeftOpen() {
-        for (const auto& element : nesting)
-            add(Construct::NotWellFormed, "<" + element.first + "> without an end tag",
-                element.second);
+        if (!svgDocument) return;
+        for (const OpenElement& element : open)
+            add(Construct::NotWellFormed, "<" + element.name + "> without an end tag",
+                element.line);
     }
 
     // An element the reader routes: a group, a drawable, or defs.
