@@ -144,6 +144,14 @@ void appendPair(std::string& out, long x, long y) {
     appendFixed(out, y, 2);
 }
 
+// A pair drawn from [low, high] in a fixed order, the y first, so that every compiler writes the
+// same text (the order of two draws written as the arguments of one call is the compiler's).
+void appendDrawnPair(std::string& out, Random& random, long low, long high) {
+    long y = random.range(low, high);
+    long x = random.range(low, high);
+    appendPair(out, x, y);
+}
+
 // One curve-heavy path mixing C/S/Q/T, absolute and relative.
 void appendCurvePath(std::string& out, Random& random) {
     long x = random.range(0, 50000), y = random.range(0, 50000);
@@ -179,7 +187,7 @@ void appendTransform(std::string& out, Random& random) {
     switch (random.range(0, 2)) {
     case 0:
         out += "translate(";
-        appendPair(out, random.range(-10000, 10000), random.range(-10000, 10000));
+        appendDrawnPair(out, random, -10000, 10000);
         break;
     case 1:
         out += "scale(";
@@ -191,7 +199,7 @@ void appendTransform(std::string& out, Random& random) {
         out += " 0 0 ";
         appendFixed(out, random.range(80, 120), 2);
         out += ' ';
-        appendPair(out, random.range(-5000, 5000), random.range(-5000, 5000));
+        appendDrawnPair(out, random, -5000, 5000);
         break;
     }
     out += ")\" fill=\"";
