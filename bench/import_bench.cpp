@@ -95,7 +95,7 @@ std::size_t countOpenings(const std::string& text) {
 // The byte floor: one pass that looks at every byte.
 std::size_t countBlanks(const std::string& text) {
     std::size_t count = 0;
-    for (unsigned char c : text) count += isBlank(c) ? 1u : 0u;
+    for (char c : text) count += isBlank(static_cast<unsigned char>(c)) ? 1u : 0u;
     return count;
 }
 

@@ -77,7 +77,8 @@ void checkToken(const std::string& text) {
     const FloatToken narrow = scanFloatToken(text.c_str());
     const float expectedFloat = static_cast<float>(expected);
     if (std::memcmp(&narrow.value, &expectedFloat, sizeof expectedFloat) != 0 || narrow.end != expectedEnd)
-        report("scanFloatToken", text, narrow.value, expectedFloat);
+        report("scanFloatToken", text, static_cast<double>(narrow.value),
+               static_cast<double>(expectedFloat));
 }
 
 std::string randomDigits(std::mt19937_64& random, int count) {
