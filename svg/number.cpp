@@ -101,12 +101,54 @@ bool hasExactMantissa(const ScannedDigits& digits) noexcept {
     return digits.digitCount - leadingZeros <= exactDigitLimit;
 }
 
+inline unsigned digitAt(const char* p) noexcept {
+    return static_cast<unsigned char>(*p) - static_cast<unsigned>('0');  // above 9: no digit
+}
+
+// Nine digits always fit 32 bits.
+constexpr int narrowDigitLimit = 9;
+
+// scanDigits for a 32-bit machine, where each step of a 64-bit integer takes a long
+// multiplication and a carry: up to nine digits are gathered in 32 bits. False, storing
+// nothing, when more follow; they are then gathered again in 64 bits.
+inline bool scanDigitsNarrow(const char*& p, ScannedDigits& digits) noexcept {
+    const char* q = p;
+    std::uint32_t narrow = 0;
+    int room = narrowDigitLimit;
+    unsigned digit;
+    while (room > 0 && (digit = digitAt(q)) <= 9u) {
+        narrow = narrow * 10u + digit;
+        ++q;
+        --room;
+    }
+    const char* fraction = nullptr;
+    if (*q == '.') {
+        fraction = ++q;
+        while (room > 0 && (digit = digitAt(q)) <= 9u) {
+            narrow = narrow * 10u + digit;
+            ++q;
+            --room;
+        }
+    }
+    if (digitAt(q) <= 9u) return false;
+    const bool hasPoint = fraction != nullptr;
+    digits.mantissa = narrow;
+    digits.fractionDigits = hasPoint ? static_cast<int>(q - fraction) : 0;
+    digits.start = p;
+    digits.digitCount = static_cast<int>(q - p) - (hasPoint ? 1 : 0);
+    p = q;
+    return true;
+}
+
 // Scans digits with an optional "." fraction from p, gathering them; the position after them.
 inline const char* scanDigits(const char* p, ScannedDigits& digits) noexcept {
+    if constexpr (sizeof(void*) < sizeof(std::uint64_t)) {
+        if (scanDigitsNarrow(p, digits)) return p;
+    }
     std::uint64_t mantissa = 0;
     unsigned digit;
     const char* start = p;
-    while ((digit = static_cast<unsigned char>(*p) - static_cast<unsigned>('0')) <= 9u) {
+    while ((digit = digitAt(p)) <= 9u) {
         mantissa = mantissa * 10u + digit;
         ++p;
     }
@@ -114,7 +156,7 @@ inline const char* scanDigits(const char* p, ScannedDigits& digits) noexcept {
     bool hasPoint = *p == '.';
     if (hasPoint) {
         const char* fraction = ++p;
-        while ((digit = static_cast<unsigned char>(*p) - static_cast<unsigned>('0')) <= 9u) {
+        while ((digit = digitAt(p)) <= 9u) {
             mantissa = mantissa * 10u + digit;
             ++p;
         }

@@ -203,9 +203,12 @@ TEST(ScanDecimal, FastConversionIsCorrectlyRoundedAtItsLimits) {
 }
 
 TEST(ScanDecimal, ShortDecimalsHandOverAtTheirEdges) {
-    // Around the 19-digit and 2^53 limits of the short path, signed zeros, and exponent
-    // letters that do or do not start an exponent.
+    // Around the 19-digit and 2^53 limits of the short path, the nine digits a 32-bit build
+    // gathers in 32 bits, signed zeros, and exponent letters that do or do not start an
+    // exponent.
     const char* edges[] = {
+        "999999999", "4294967295", "4294967296", "123456789.", "12345678.9", "123456789.5",
+        "-.123456789", ".1234567891", "00000000.12", "1.00000000e3", "0.000000001",
         "-0", "-0.000", "+0.", "-.5", "5.", "9007199254740992", "9007199254740993",
         "900719925474099.3", "-900719925474099.2", "0.000000000000000001", "1234567890123456789",
         "12345678901234567890", "0000000000000000001.5", "000000000000000000.25", "1.5d",
