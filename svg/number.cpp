@@ -142,9 +142,8 @@ inline bool scanDigitsNarrow(const char*& p, ScannedDigits& digits) noexcept {
 
 // Scans digits with an optional "." fraction from p, gathering them; the position after them.
 inline const char* scanDigits(const char* p, ScannedDigits& digits) noexcept {
-    if constexpr (sizeof(void*) < sizeof(std::uint64_t)) {
-        if (scanDigitsNarrow(p, digits)) return p;
-    }
+    constexpr bool isNarrowMachine = sizeof(void*) < sizeof(std::uint64_t);
+    if (isNarrowMachine && scanDigitsNarrow(p, digits)) return p;
     std::uint64_t mantissa = 0;
     unsigned digit;
     const char* start = p;
