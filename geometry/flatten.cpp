@@ -491,7 +491,12 @@ template <int order>
 
 bool wideWindowAllowed = true;  // only ever cleared by tests
 
-bool usesWideWindow() noexcept { return wideWindowAllowed && __builtin_cpu_supports("avx"); }
+// Only a 64-bit build tests eight pieces at once. In a 32-bit process, any 256-bit instruction
+// left the SSE code that followed it running at half speed, VZEROUPPER or not, which cost the
+// i386 module far more than the wide rows save.
+constexpr bool isWideWindowBuild = sizeof(void*) == sizeof(std::uint64_t);
+
+bool usesWideWindow() noexcept { return wideWindowAllowed && hasWideWindow(); }
 
 // Appends the window's points in curve order, subdividing the deeper pieces in their turn.
 template <int order>
@@ -593,4 +598,4 @@ float segmentDistanceSquared(float px, float py, float ax, float ay, float bx,
 
 void allowWideWindow(bool allowed) noexcept { wideWindowAllowed = allowed; }
 
-bool hasWideWindow() noexcept { return __builtin_cpu_supports("avx"); }
+bool hasWideWindow() noexcept { return isWideWindowBuild && __builtin_cpu_supports("avx"); }

@@ -35,7 +35,7 @@ void subdivideQuadratic(ParserState& state, float x0, float y0, float x1, float 
 float segmentDistanceSquared(float px, float py, float ax, float ay, float bx,
                              float by) noexcept;
 
-// Whether this processor can test eight pieces at once (AVX); the points are the same either
-// way. Test hook: allowWideWindow(false) keeps every test to four pieces.
+// Whether this build and processor test eight pieces at once (AVX, 64-bit builds only); the
+// points are the same either way. Test hook: allowWideWindow(false) keeps every test to four pieces.
 bool hasWideWindow() noexcept;
 void allowWideWindow(bool allowed) noexcept;
