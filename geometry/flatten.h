@@ -36,6 +36,7 @@ float segmentDistanceSquared(float px, float py, float ax, float ay, float bx,
                              float by) noexcept;
 
 // Whether this build and processor test eight pieces at once (AVX, 64-bit builds only); the
-// points are the same either way. Test hook: allowWideWindow(false) keeps every test to four pieces.
+// points are the same either way. Test hook: allowWideWindow(false) keeps every test to four
+// pieces.
 bool hasWideWindow() noexcept;
 void allowWideWindow(bool allowed) noexcept;
