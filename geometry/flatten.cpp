@@ -7,8 +7,8 @@
 #include <cstring>
 
 // The subdivision tests four pieces at once, one per SSE2 lane, and the lower rows of its window
-// eight at once where the processor has AVX. Each lane performs exactly the float operations of
-// one scalar test, in the same order, so every point keeps its bits on every processor.
+// eight at once in a 64-bit build on a processor with AVX. Each lane performs exactly the float
+// operations of one scalar test, in the same order, so every point keeps its bits everywhere.
 
 namespace {
 
