@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <cstdlib>
+#include <filesystem>
 
 #include "host/drawn_scene.h"
 #include "host/svg_writer.h"
@@ -71,7 +71,8 @@ TEST(Batch, GoesOnPastABadFileAndCountsIt) {
     EXPECT_NE(text.find("done: 4 files, 2 failed, 3 polygons, 9 points"), std::string::npos) << text;
     EXPECT_TRUE(std::ifstream(dir + "/polyin_one.svg").good());
     EXPECT_TRUE(std::ifstream(dir + "/polyin_two.svg").good());
-    std::system(("rm -rf '" + dir + "'").c_str());
+    std::error_code ignored;
+    std::filesystem::remove_all(dir, ignored);
 }
 
 TEST(ReadDocument, RefusesWhatIsNoRegularFileWithoutWaiting) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <cstring>
 #include <fstream>
 #include <limits>
@@ -77,7 +78,7 @@ TEST(WriteObj, NamesTheMaterialLibrarySafely) {
         {"v1.2/.obj", ".mtl"}};
     for (const auto& c : cases) {
         testing_host::TempDir dir;
-        ASSERT_EQ(std::system(("mkdir -p '" + dir.path + "/v1.2'").c_str()), 0);
+        ASSERT_TRUE(std::filesystem::create_directories(dir.path + "/v1.2"));
         standin::HostScene scene;
         scene.points = {{0, 0, 0}};
         scene.polygons = {{"Surface 0", {0}}};

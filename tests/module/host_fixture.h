@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -27,7 +28,8 @@ public:
         path = made ? made : "";
     }
     ~TempDir() {
-        if (!path.empty()) std::system(("rm -rf '" + path + "'").c_str());
+        std::error_code ignored;
+        if (!path.empty()) std::filesystem::remove_all(path, ignored);
     }
     // Writes a file under the directory (name may hold subdirectories) and returns its path.
     std::string write(const std::string& name, const std::string& text) const {
