@@ -22,7 +22,8 @@ function(polyin_project_code target)
   endif()
   # The checking trees bound-check the standard library's containers and strings too (the
   # sanitizers miss an index past a vector's size within its capacity). Not in module code:
-  # a failed check there would link the C++ runtime's exception support into the module.
+  # the checks' failure handler would bring the C++ runtime's exception support into the
+  # module, whose pool is never freed when the module is unloaded.
   if((POLYIN_SANITIZE OR POLYIN_FUZZ) AND NOT "MODULE" IN_LIST ARGN)
     target_compile_definitions(${target} PRIVATE _GLIBCXX_ASSERTIONS)
   endif()
