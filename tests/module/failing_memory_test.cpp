@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <set>
 #include <string>
@@ -103,9 +104,10 @@ bool findMappedRange(const void* symbol, std::uintptr_t& start, std::uintptr_t& 
     return end > start;
 }
 
-// A polygon as the user sees it: its points and its surface's colour, if one was set.
+// A polygon as the user sees it: its points (as bit patterns, so that NaN equals itself) and
+// its surface's colour, if one was set.
 struct SeenPolygon {
-    std::vector<std::array<double, 3>> points;
+    std::vector<std::array<std::uint64_t, 3>> points;
     std::vector<double> colour;  // "BaseColor" then "Transparency"; empty when not set
     std::string surface;         // not compared: a lost record renumbers the later surfaces
 
@@ -145,8 +147,12 @@ SeenImport importWatched(standin::LoadedModule& module, const std::string& file,
     }
     for (const standin::HostPolygon& polygon : host.scene.polygons) {
         SeenPolygon shown;
-        for (long index : polygon.points)
-            shown.points.push_back(host.scene.points.at(static_cast<std::size_t>(index)));
+        for (long index : polygon.points) {
+            std::array<std::uint64_t, 3> bits;
+            std::memcpy(bits.data(), host.scene.points.at(static_cast<std::size_t>(index)).data(),
+                        sizeof bits);
+            shown.points.push_back(bits);
+        }
         auto colour = colours.find(polygon.surfaceName);
         if (colour != colours.end()) shown.colour = colour->second;
         shown.surface = polygon.surfaceName;
@@ -211,7 +217,8 @@ TEST(FailingMemory, EachFailedModuleAllocationLosesOnlyWhatItHeld) {
     std::string document = "<svg><g fill='#ff0000'><circle r='40'/><rect width='2' height='3'/>" +
                            wavy + "</g><polygon fill='#00f' fill-opacity='.5' points='" +
                            hostile::repeat("1 2 3 4 ", 12) + "'/><circle r='400'/>" +
-                           "<rect fill='#ff0000' width='9' height='9'/></svg>";
+                           "<rect fill='#ff0000' width='9' height='9'/>" +
+                           "<path d='M 1e400 5 L 1 1 2 2'/></svg>";  // a point of NaN
     std::replace(document.begin(), document.end(), '\'', '"');
     hostile::TempFile file(document);
     ASSERT_FALSE(file.name().empty());
@@ -220,7 +227,7 @@ TEST(FailingMemory, EachFailedModuleAllocationLosesOnlyWhatItHeld) {
     const long allocations = watch.calls;
     ASSERT_EQ(full.result, 0);
     ASSERT_EQ(full.held, 0);
-    ASSERT_EQ(full.polygons.size(), 6u);
+    ASSERT_EQ(full.polygons.size(), 7u);
     ASSERT_GT(allocations, 6);
     for (long failing = 0; failing < allocations; ++failing) {
         const SeenImport got = importWatched(*module, file.name(), failing);
