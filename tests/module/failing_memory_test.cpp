@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "host/stand_in_host.h"
+#include "host_fixture.h"
 #include "tests/hostile_input.h"
 
 extern "C" {
@@ -176,36 +176,34 @@ bool lacksColours(const std::vector<SeenPolygon>& full, const std::vector<SeenPo
     return noneColoured || uncoloured.size() <= 1;
 }
 
+// Whether got is full with one element taken out.
+template <typename T>
+bool lacksOneElement(const std::vector<T>& full, const std::vector<T>& got) {
+    if (got.size() + 1 != full.size()) return false;
+    auto differ = std::mismatch(got.begin(), got.end(), full.begin());
+    return std::equal(differ.first, got.end(), differ.second + 1);
+}
+
 // What one failed block may cost: everything (the text, the parser's state, the table that
 // names the surfaces), every colour (the index of the host's surfaces) or one surface's (a
 // growth of that index), one polygon (its record), one point of one polygon (a growth of the
 // point buffer), or nothing.
 bool lostOnlyWhatTheBlockHeld(const std::vector<SeenPolygon>& full,
                               const std::vector<SeenPolygon>& got) {
-    if (got.empty() || got == full || lacksColours(full, got)) return true;
-    std::size_t i = 0;
-    while (i < got.size() && i < full.size() && got[i] == full[i]) ++i;
-    if (got.size() + 1 == full.size())
-        return std::equal(got.begin() + static_cast<std::ptrdiff_t>(i), got.end(),
-                          full.begin() + static_cast<std::ptrdiff_t>(i) + 1);
-    if (got.size() != full.size() || got[i].colour != full[i].colour ||
-        got[i].points.size() + 1 != full[i].points.size())
-        return false;
-    std::size_t at = 0;
-    while (at < got[i].points.size() && got[i].points[at] == full[i].points[at]) ++at;
-    if (!std::equal(got[i].points.begin() + static_cast<std::ptrdiff_t>(at), got[i].points.end(),
-                    full[i].points.begin() + static_cast<std::ptrdiff_t>(at) + 1))
-        return false;
-    return std::equal(got.begin() + static_cast<std::ptrdiff_t>(i) + 1, got.end(),
-                      full.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+    if (got.empty() || got == full || lacksColours(full, got) || lacksOneElement(full, got))
+        return true;
+    if (got.size() != full.size()) return false;
+    auto differ = std::mismatch(got.begin(), got.end(), full.begin());
+    return differ.first->colour == differ.second->colour &&
+           lacksOneElement(differ.second->points, differ.first->points) &&
+           std::equal(differ.first + 1, got.end(), differ.second + 1);
 }
 
 }  // namespace
 
-TEST(FailingMemory, EachFailedModuleAllocationLosesOnlyWhatItHeld) {
-    std::string error;
-    auto module = standin::LoadedModule::load(POLYIN_MODULE_PATH, error);
-    ASSERT_NE(module, nullptr) << error;
+using FailingMemory = testing_host::ModuleTest;
+
+TEST_F(FailingMemory, EachFailedModuleAllocationLosesOnlyWhatItHeld) {
     struct Unwatch {
         ~Unwatch() { watch.start = watch.end = 0; }
     } unwatch;
@@ -214,23 +212,21 @@ TEST(FailingMemory, EachFailedModuleAllocationLosesOnlyWhatItHeld) {
     std::string wavy = "<path fill='#0f0' d='M 0 0";
     for (int i = 1; i <= 40; ++i) wavy += " l 3 " + std::to_string(i % 7 - 3);
     wavy += " c 5 5 10 -5 15 0 z'/>";
-    std::string document = "<svg><g fill='#ff0000'><circle r='40'/><rect width='2' height='3'/>" +
-                           wavy + "</g><polygon fill='#00f' fill-opacity='.5' points='" +
-                           hostile::repeat("1 2 3 4 ", 12) + "'/><circle r='400'/>" +
-                           "<rect fill='#ff0000' width='9' height='9'/>" +
-                           "<path d='M 1e400 5 L 1 1 2 2'/></svg>";  // a point of NaN
-    std::replace(document.begin(), document.end(), '\'', '"');
-    hostile::TempFile file(document);
-    ASSERT_FALSE(file.name().empty());
+    const std::string document = testing_host::svg(
+        "<g fill='#ff0000'><circle r='40'/><rect width='2' height='3'/>" + wavy +
+        "</g><polygon fill='#00f' fill-opacity='.5' points='" + hostile::repeat("1 2 3 4 ", 12) +
+        "'/><circle r='400'/><rect fill='#ff0000' width='9' height='9'/>" +
+        "<path d='M 1e400 5 L 1 1 2 2'/>");  // the last has a point of NaN
+    const std::string file = files.write("drawing.svg", document);
 
-    const SeenImport full = importWatched(*module, file.name(), -1);
+    const SeenImport full = importWatched(*module, file, -1);
     const long allocations = watch.calls;
     ASSERT_EQ(full.result, 0);
     ASSERT_EQ(full.held, 0);
     ASSERT_EQ(full.polygons.size(), 7u);
     ASSERT_GT(allocations, 6);
     for (long failing = 0; failing < allocations; ++failing) {
-        const SeenImport got = importWatched(*module, file.name(), failing);
+        const SeenImport got = importWatched(*module, file, failing);
         EXPECT_EQ(got.result, 0) << failing;
         EXPECT_EQ(got.editsBegun, 1) << failing;
         EXPECT_EQ(got.editsFinished, 1) << failing;
