@@ -156,7 +156,7 @@ struct LeanScene {
     SurfaceTable surfaceByName;
     std::size_t pointCount = 0;
     std::size_t pointIndexCount = 0;
-    bool keepsGeometry = true;  // false: count only, so peak memory is the module's own
+    HostKeeps keeps = HostKeeps::scene;
     std::string fullName;
     std::int32_t detail = 10;
 
@@ -178,12 +178,14 @@ LeanScene* scene = nullptr;  // the scene of the activation that is running
 int editTag, panelTag;
 
 PointId createPoint(void*, const double* position) {
-    if (scene->keepsGeometry) scene->points.push({position[0], position[1], position[2]});
+    if (scene->keeps == HostKeeps::scene)
+        scene->points.push({position[0], position[1], position[2]});
     return reinterpret_cast<PointId>(++scene->pointCount);  // never null
 }
 
 void* createPolygon(void*, std::intptr_t, const void*, const char* surfaceName, std::int32_t count,
                     const PointId* points) {
+    if (scene->keeps == HostKeeps::counts) return &scene->pointCount;  // any handle but null
     std::size_t length = 0;
     std::uint64_t hash = SurfaceTable::hashOf(surfaceName, length);
     std::size_t surface =
@@ -196,7 +198,7 @@ void* createPolygon(void*, std::intptr_t, const void*, const char* surfaceName, 
         scene->surfaceByName.insert(hash);
     }
     scene->polygonSurfaces.push_back(surface);
-    if (!scene->keepsGeometry) return &scene->polygonSurfaces.back();
+    if (scene->keeps != HostKeeps::scene) return &scene->polygonSurfaces.back();
     scene->polygonStarts.push_back(scene->pointIndexCount);
     scene->pointIndexCount += static_cast<std::size_t>(count);
     for (std::int32_t i = 0; i < count; ++i)
@@ -321,7 +323,7 @@ standin::LoadedModule* prepareActivation(const char* fileName, char (&fullName)[
     return realpath(fileName, fullName) != nullptr ? module : nullptr;
 }
 
-std::size_t runHostActivation(const char* fileName, int detail, bool keepsGeometry) {
+std::size_t runHostActivation(const char* fileName, int detail, HostKeeps keeps) {
     char fullName[PATH_MAX];
     standin::LoadedModule* module = prepareActivation(fileName, fullName);
     if (module == nullptr) return 0;
@@ -329,7 +331,7 @@ std::size_t runHostActivation(const char* fileName, int detail, bool keepsGeomet
     lean.clear();
     lean.fullName = fullName;
     lean.detail = detail;
-    lean.keepsGeometry = keepsGeometry;
+    lean.keeps = keeps;
     scene = &lean;
     std::int32_t result = module->activation()(3, lookUpService, &commandContext, nullptr);
     scene = nullptr;
@@ -354,6 +356,6 @@ bool hasHostActivation() { return false; }
 
 std::size_t runStandInActivation(const char*, int) { return 0; }
 
-std::size_t runHostActivation(const char*, int, bool) { return 0; }
+std::size_t runHostActivation(const char*, int, HostKeeps) { return 0; }
 
 #endif

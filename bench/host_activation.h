@@ -7,9 +7,17 @@
 // True when the stand-in host was built into this benchmark.
 bool hasHostActivation();
 
+// What the benchmark host keeps of what it receives.
+enum class HostKeeps {
+    scene,     // points, polygons and surfaces, as a host would
+    surfaces,  // surfaces; points and polygons only counted, so peak memory is the module's own
+    counts,    // nothing but counts: no surface is made, so no colour is set; what is left of
+               // the activation's time is the module's own
+};
+
 // Runs one activation of the module on fileName with the "Bezier Detail" slider at detail;
-// the points the host received. Without keepsGeometry the host only counts what it gets.
-std::size_t runHostActivation(const char* fileName, int detail, bool keepsGeometry = true);
+// the points the host received.
+std::size_t runHostActivation(const char* fileName, int detail, HostKeeps keeps = HostKeeps::scene);
 
 // The same activation through the stand-in host as the import tool runs it (its scene kept,
 // points and polygons not logged).
