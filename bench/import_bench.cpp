@@ -576,12 +576,13 @@ int main(int argc, char** argv) {
     }
     char directory[] = "/tmp/polyin_bench_XXXXXX";
     if (mkdtemp(directory) == nullptr) return 1;
+    const char* activation = "no stand-in host";
+    if (hasHostActivation())
+        activation = options.host == HostKeeps::counts ? "activation through a counting host"
+                                                       : "activation through the benchmark host";
     std::printf("module: %zu-bit, scale %.3f, median of %d runs (more for documents whose "
                 "rounds take less than %.1f s), %s\n",
-                sizeof(void*) * 8, options.scale, options.runs, options.minimumSeconds,
-                !hasHostActivation()                 ? "no stand-in host"
-                : options.host == HostKeeps::counts ? "activation through a counting host"
-                                                     : "activation through the benchmark host");
+                sizeof(void*) * 8, options.scale, options.runs, options.minimumSeconds, activation);
     printHeader();
     for (const DocumentRecipe& recipe : documentRecipes) {
         if (!options.only.empty() && options.only != recipe.name) continue;
