@@ -51,6 +51,13 @@ TEST(NextPathToken, SplitsCommandsAndNumbers) {
         EXPECT_EQ(tokens, c.tokens) << '"' << c.text << '"';
         EXPECT_EQ(*p, '\0') << "stops at the NUL";
     }
+    // a long run of signs or digits keeps its first pathTokenSize - 1 characters
+    for (const char kept : {'+', '7'}) {
+        const std::string text = std::string(pathTokenSize + 8, kept) + (kept == '+' ? "1" : "");
+        char token[pathTokenSize];
+        EXPECT_EQ(nextPathToken(text.c_str(), token), text.c_str() + text.size());
+        EXPECT_EQ(std::string(token), std::string(pathTokenSize - 1, kept));
+    }
 }
 
 TEST(ParsePathData, DrawsOneRecordPerSubpath) {

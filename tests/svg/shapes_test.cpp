@@ -53,6 +53,7 @@ TEST(ReadShapes, BuildsPointsFromGeometryAttributes) {
         {readPolyline, {"points", "10-20"}, "open (10,-20)"},
         {readPolyline, {"points", "1e-5"}, "open (1,-5)"},
         {readPolyline, {"points", "0,0 L 10,10"}, "open (0,0) (0,10)"},
+        {readPolyline, {"points", "0,0 L12,10"}, "open (0,0) (0,12)"},  // the stray "L" alone
         {readPolyline, {"points", "5"}, ""},
         {readPolygon, {"points", ""}, ""},
         {readPolygon, {}, ""},
