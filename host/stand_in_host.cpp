@@ -253,9 +253,9 @@ void setUpTables(const ServiceScript& services) {
     meshEditOps.reserved1 = unusedEntry;
     meshEditOps.finishEdit = services.finishEditEntry ? finishEdit : nullptr;
     fillUnused(meshEditOps.reserved3);
-    meshEditOps.createPoint = createPoint;
+    meshEditOps.createPoint = services.createPointEntry ? createPoint : nullptr;
     fillUnused(meshEditOps.reserved11);
-    meshEditOps.createPolygon = createPolygon;
+    meshEditOps.createPolygon = services.createPolygonEntry ? createPolygon : nullptr;
 
     surfaceService.reserved0 = unusedEntry;
     surfaceService.firstSurface = firstSurface;

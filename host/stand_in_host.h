@@ -63,6 +63,8 @@ struct ServiceScript {
     bool beginMeshEditEntry = true;
     bool beginMeshEditSucceeds = true;
     bool finishEditEntry = true;
+    bool createPointEntry = true;
+    bool createPolygonEntry = true;
     bool setSurfaceChannelEntry = true;
     std::set<std::size_t> nullPoints;  // createPoint calls (counted from 0) that return null
 };

@@ -80,6 +80,7 @@ TEST(ParsePathData, DrawsOneRecordPerSubpath) {
         {"M 0 0 L 10 10 Z Z", "closed (0,0) (10,10)"},
         {"M 1,2,3,4", "open (1,2) (3,4)"},
         {"M0 0 1e-5 2", "open (0,0) (1,-5)"},
+        {"M5-2e1", "open (5,-20)"},  // a signed exponent token right after a digit
         {"M.5.5 3 3", "open (0.5,3)"},
         {"M 1 e 2", "open (1,0)"},
         {"M 10 20 30 L 40 50", "open (10,20) (30,40)"},

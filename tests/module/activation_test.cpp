@@ -179,6 +179,10 @@ TEST_F(ModuleTest, MissingServicesAreNeverCalled) {
         {"no setSurfaceChannel",
          [](standin::HostScript& s) { s.services.setSurfaceChannelEntry = false; }, 0,
          "finishEdit", 1},
+        {"no createPoint", [](standin::HostScript& s) { s.services.createPointEntry = false; }, 0,
+         "firstSurface", 0},
+        {"no createPolygon", [](standin::HostScript& s) { s.services.createPolygonEntry = false; },
+         0, "firstSurface", 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

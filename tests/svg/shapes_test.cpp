@@ -128,6 +128,8 @@ TEST(ReadCircle, RepeatedCirclesMatchTheDirectFormula) {
         {"10", 0.1f}, {"10", 1.0f}, {"0.75", 0.1f}, {"83", 0.1f}, {"200", 0.1f}, {"10", 0.1f},
         // counts next to each other (8 and 9), the first drawn again after the second
         {"1", 0.1f}, {"1.3", 0.1f}, {"1", 0.1f}, {"1.3", 0.1f},
+        // the largest kept count (64) again, after a new tolerance has emptied the count memo
+        {"10", 1.0f}, {"82", 0.1f}, {"10", 1.0f}, {"82", 0.1f},
     };
     StatePtr grown = newState(0.1f);
     for (const auto& c : cases) {
