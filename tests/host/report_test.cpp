@@ -135,6 +135,8 @@ TEST(PreflightReport, NamesEachConstructOnItsLine) {
         {"<g style=\"transform:translate3d(1mm, 0, 0)\">", Construct::StyleTransform,
          "with units other than px", 1, 1},
         {"<g style=\"transform:translateX(5)\">", Construct::StyleTransform, "not in CSS form", 1, 1},
+        {"<g style=\"transform:scale3d(2, 3, 1, 1)\">", Construct::StyleTransform, "not in CSS form",
+         1, 1},
         // CSS functions the import takes for translate, scale or matrix, or passes over
         {"<g style=\"transform:translateY(5px)\"/>\n<g style=\"transform:scale(2) scaleX(2)\"/>"
          "<g style=\"transform:scaleY(2) skew(10deg)\"/>"
@@ -213,6 +215,7 @@ TEST(PreflightReport, StaysQuietWhereTheImportReadsWhatAViewerShows) {
         "<g/><defs/><g fill=\"#000000\"/><desc>d</desc>",
         "<rect x = \"1\"\n width=\n\"1\" height=\"1\" fill=\"#000000\" />",
         "<rect fill=\"#000000\" fill-opacity=\"1\" width=\"1\" height=\"1\"/>",
+        "<circle fill=\"#000000\" x=\"1mm\" r=\"1\"/>",  // no circle attribute: units unread alike
         "<path fill=\"#000000\" d=\"M0 0 L1. 1 .5 .5 +1E3 4e0 1E1 2 "
         "000000000000000000000000000000000000000000000000000000000000001 2\"/>",
         "<g fill=\"#000000\" transform=\"translate(-1,-.5) scale(1e-5 +2) matrix(1E1,0 0 1 -5. 6)\"/>",
