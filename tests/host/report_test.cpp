@@ -215,7 +215,7 @@ TEST(PreflightReport, StaysQuietWhereTheImportReadsWhatAViewerShows) {
         "<g/><defs/><g fill=\"#000000\"/><desc>d</desc>",
         "<rect x = \"1\"\n width=\n\"1\" height=\"1\" fill=\"#000000\" />",
         "<rect fill=\"#000000\" fill-opacity=\"1\" width=\"1\" height=\"1\"/>",
-        "<circle fill=\"#000000\" x=\"1mm\" r=\"1\"/>",  // no circle attribute: units unread alike
+        "<circle fill=\"#000000\" x=\"1mm\" r=\"1\"/>",  // a circle has no x: neither side reads it
         "<path fill=\"#000000\" d=\"M0 0 L1. 1 .5 .5 +1E3 4e0 1E1 2 "
         "000000000000000000000000000000000000000000000000000000000000001 2\"/>",
         "<g fill=\"#000000\" transform=\"translate(-1,-.5) scale(1e-5 +2) matrix(1E1,0 0 1 -5. 6)\"/>",
