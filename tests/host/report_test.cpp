@@ -73,11 +73,13 @@ TEST(PreflightReport, NamesEachConstructOnItsLine) {
         {"<circle r=\"5\"/>\n<circle r=\"1\"\n r=\"-2\"/>", Construct::NegativeSize, "circle", 1, 3},
         // a bare exponent is read in part unless a signed exponent follows it, counted apart
         {"<path d=\"M0 0 L1e 5 3e-1 3 4e\"/>", Construct::NumberReadInPart, "", 2, 1},
+        {"<path d=\"M0 0 L1e 5 1e-.5 2\"/>", Construct::NumberReadInPart, "", 1, 1},
         // only the first 63 characters of a number count
         {"<path d=\"M0 0 L 000000000000000000000000000000000000000000000000000000000000001234 1\"/>",
          Construct::NumberReadInPart, "", 1, 1},
         {"<path d=\"M0 0 C 1 2 3 4 5 L 6 7\"/>", Construct::PathHeldNumbers, "", 7, 1},
         {"<path d=\"M 0 0 Z 4 5\"/>", Construct::PathHeldNumbers, "", 2, 1},
+        {"<path d=\"M0 0 L 1 1 2 m 3 3\"/>", Construct::PathHeldNumbers, "", 1, 1},
         {"<path d=\"M 0 0 L 5 5 X 1 2 3 L 6 6\"/>", Construct::PathUnknownCommand, "", 1, 1},
         {"<path d=\"M0 0 L1 1\">\n<path d=\"M0 0 L2 2\"/>\n<path d=\"M0 0 L3 3\"/>",
          Construct::PathAfterOpenTag, "", 1, 2},
@@ -90,6 +92,8 @@ TEST(PreflightReport, NamesEachConstructOnItsLine) {
         {"<rect style=\"/* red */fill:#ff0000\" width=\"1\" height=\"1\"/>", Construct::StyleComment,
          "", 1, 1},
         {"<polygon points=\"0,0 1e-5,2 3,3\"/>", Construct::PointsSignedExponent, "", 1, 1},
+        {"<polygon points=\"0,0 1,1 2,0\" fill=\"#abc\"/>", Construct::ShortHexColor, "\"#abc\"",
+         1, 1},
         {"<rect fill=\"red\" width=\"1\" height=\"1\"/>", Construct::NonHexColor, "\"red\"", 1, 1},
         {"<rect style=\"fill:rgb(1,2,3)\" width=\"1\" height=\"1\"/>", Construct::NonHexColor,
          "\"rgb(1,2,3)\"", 1, 1},
@@ -119,6 +123,7 @@ TEST(PreflightReport, NamesEachConstructOnItsLine) {
         {"<g transform=\"translate(1 2 3)\"/><g transform=\"matrix(1 0 0 1 10) scale(2)\"/>"
          "<g transform=\"scale(2) bogus(1)\"/><g transform=\"scale(2\"/><g transform=\"rotate(1 2)\"/>",
          Construct::TransformRejected, "", 5, 1},
+        {"<g transform=\"matrix(1 0 0 1 0 0 5)\"/>", Construct::TransformRejected, "", 1, 1},
         // a viewer takes a style transform in place of the attribute, and only in CSS form
         {"<rect style=\"transform:scale(2)\" width=\"1\" height=\"1\" transform=\"scale(3)\"/>",
          Construct::StyleTransform, "beside a transform attribute", 1, 1},
@@ -127,6 +132,10 @@ TEST(PreflightReport, NamesEachConstructOnItsLine) {
         {"<g style=\"transform:translate(1px 2px)\">", Construct::StyleTransform, "not in CSS form", 1, 1},
         {"<g style=\"transform:matrix(1,0,0,1,2)\">", Construct::StyleTransform, "not in CSS form", 1, 1},
         {"<g style=\"transform:scale(2.)\">", Construct::StyleTransform, "not in CSS form", 1, 1},
+        {"<g style=\"transform:translate(px)\">", Construct::StyleTransform, "not in CSS form", 1, 1},
+        {"<g style=\"transform:matrix(1,0,0,1,0,0,5)\">", Construct::StyleTransform,
+         "not in CSS form", 1, 1},
+        {"<g style=\"transform:scaleZ(2, 3)\">", Construct::StyleTransform, "not in CSS form", 1, 1},
         {"<g style=\"transform:scale(2) bogus\">", Construct::StyleTransform, "not in CSS form", 1, 1},
         {"<g style=\"transform:translate(1mm, 2px)\">", Construct::StyleTransform,
          "with units other than px", 1, 1},
@@ -216,6 +225,9 @@ TEST(PreflightReport, StaysQuietWhereTheImportReadsWhatAViewerShows) {
         "<rect x = \"1\"\n width=\n\"1\" height=\"1\" fill=\"#000000\" />",
         "<rect fill=\"#000000\" fill-opacity=\"1\" width=\"1\" height=\"1\"/>",
         "<circle fill=\"#000000\" x=\"1mm\" r=\"1\"/>",  // a circle has no x: neither side reads it
+        // display on a container is no styling of its children, nor is a name CSS lacks
+        "<svg display=\"inline\" style=\"display:inline;fill-color:red\"><rect fill=\"#000000\" "
+        "width=\"1\" height=\"1\"/></svg>",
         "<path fill=\"#000000\" d=\"M0 0 L1. 1 .5 .5 +1E3 4e0 1E1 2 "
         "000000000000000000000000000000000000000000000000000000000000001 2\"/>",
         "<g fill=\"#000000\" transform=\"translate(-1,-.5) scale(1e-5 +2) matrix(1E1,0 0 1 -5. 6)\"/>",
