@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -168,6 +169,24 @@ TEST(ImportTool, LoadsABareModuleNameFromTheCurrentDirectory) {
     Outcome run = runTool("'" + input + "' --module module.p -o out.obj");
     ASSERT_EQ(chdir(previous), 0);
     EXPECT_EQ(run.status, 0) << run.output;
+}
+
+// An output named relative to the current directory gets its directories made, and an
+// existing directory named without a trailing "/" takes the output under the input's name.
+TEST(ImportTool, WritesIntoRelativeAndExistingDirectories) {
+    testing_host::TempDir dir;
+    std::string input = dir.write("in.svg", drawing);
+    ASSERT_TRUE(std::filesystem::create_directory(dir.path + "/given"));
+    char previous[4096];
+    ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
+    ASSERT_EQ(chdir(dir.path.c_str()), 0);
+    Outcome fresh = runTool("'" + input + "' -o fresh/out.obj");
+    Outcome given = runTool("'" + input + "' -o given");
+    ASSERT_EQ(chdir(previous), 0);
+    EXPECT_EQ(fresh.status, 0) << fresh.output;
+    EXPECT_TRUE(std::filesystem::is_regular_file(dir.path + "/fresh/out.obj"));
+    EXPECT_EQ(given.status, 0) << given.output;
+    EXPECT_TRUE(std::filesystem::is_regular_file(dir.path + "/given/in.obj"));
 }
 
 // The host's file request holds 519 characters and the NUL; a longer full name is refused

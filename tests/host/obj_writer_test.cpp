@@ -44,7 +44,7 @@ TEST(WriteObj, WritesFacesLinesPointsAndMaterials) {
     scene.points = {{0, 0, 0}, {1, 0, 0}, {1, -1, 0}, {0.5, -0.25, 0}};
     scene.polygons = {{"Surface 0", {0, 1, 2}}, {"Surface 1", {2, 3}}, {"Surface 1", {3}},
                       {"Surface 0", {0, -1}}};
-    scene.surfaces = {{"Surface 0", true, {{"Transparency", {0.25}}, {"BaseColor", {1, 0.5, 0}}}},
+    scene.surfaces = {{"Surface 0", true, {{"Transparency", {0.25}}, {"BaseColor", {1, 0.5, 0.25}}}},
                       {"Surface 1", true, {}},
                       {"Surface/1", true, {}}};
     const WrittenScene written = writtenAsObj(scene);
@@ -53,7 +53,7 @@ TEST(WriteObj, WritesFacesLinesPointsAndMaterials) {
               "v 0 0 0\nv 1 0 0\nv 1 -1 0\nv 0.5 -0.25 0\n"
               "usemtl Surface_0\nf 1 2 3\nusemtl Surface_1\nl 3 4\np 4\n");
     EXPECT_EQ(written.mtl,
-              "# host surface \"Surface 0\"\nnewmtl Surface_0\nKd 1.000000 0.500000 0.000000\n"
+              "# host surface \"Surface 0\"\nnewmtl Surface_0\nKd 1.000000 0.500000 0.250000\n"
               "d 0.750000\n\n"
               "# host surface \"Surface 1\"\nnewmtl Surface_1\nKd 1.000000 1.000000 1.000000\n"
               "d 1.000000\n\n"
@@ -90,6 +90,13 @@ TEST(WriteObj, NamesTheMaterialLibrarySafely) {
         std::string mtlDir = std::strchr(c.obj, '/') != nullptr ? dir.path + "/v1.2/" : dir.path + "/";
         EXPECT_NE(readFile(mtlDir + c.mtl).find("newmtl Surface_0"), std::string::npos) << c.obj;
     }
+    // a name without a directory is cleaned from its first character
+    for (const auto& c : cases) {
+        if (std::strchr(c.obj, '/') == nullptr) {
+            EXPECT_EQ(standin::materialLibraryPath(c.obj), c.mtl) << c.obj;
+        }
+    }
+    EXPECT_EQ(standin::materialLibraryPath(" a.obj"), "_a.mtl");
 }
 
 // OBJ readers reject "inf" and "nan": such a point keeps its index at the origin and the

@@ -2,6 +2,7 @@
 // tests rely on to see a faulty call.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -21,6 +22,15 @@ std::int32_t strayCalls(std::int32_t, ServiceLookup, CommandContext* context, vo
     PointId three[3] = {given[0], given[1], stray};
     ops->createPolygon(ops->editState, 0, nullptr, "Surface 0", 3, three);
     ops->createPolygon(ops->editState, 1, nullptr, "Surface 0", 2, given);
+    ops->finishEdit(ops->editState, nullptr, nullptr);
+    return 0;
+}
+
+// An edit begun with an argument where the host expects none.
+std::int32_t editWithAnArgument(std::int32_t, ServiceLookup, CommandContext* context, void*) {
+    int marker = 0;
+    MeshEditOps* ops = context->beginMeshEdit(&marker, nullptr, nullptr);
+    if (ops == nullptr) return 1;
     ops->finishEdit(ops->editState, nullptr, nullptr);
     return 0;
 }
@@ -115,8 +125,13 @@ TEST(StandInHost, MarksCallsAModuleGetsWrong) {
     EXPECT_EQ(host.countCalls("createPolygon Surface 0 n=3"), 1u);
     EXPECT_EQ(host.countCalls("createPolygon Surface 0 n=2 unexpected-arguments"), 1u);
     EXPECT_EQ(host.countCalls("createPolygon Surface 0 n=3 unexpected-arguments"), 0u);
+    // a point is logged with the three coordinates it has, and nothing past them
+    EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), "createPoint 0x0p+0 0x0p+0 0x0p+0"), 2);
     // the edit gives the name its own surface
     ASSERT_EQ(host.scene.surfaces.size(), 2u);
     EXPECT_TRUE(host.scene.surfaces[1].hasName);
     EXPECT_EQ(host.scene.surfaces[1].name, "Surface 0");
+    standin::StandInHost editing;
+    ASSERT_EQ(editing.run(editWithAnArgument), 0);
+    EXPECT_EQ(editing.countCalls("beginMeshEdit unexpected-arguments"), 1u);
 }
