@@ -117,6 +117,25 @@ TEST(ParsePathData, HeldNumbersCountTowardTheNextCommand) {
     for (const auto& c : cases) EXPECT_EQ(drawn(c.data), c.records) << '"' << c.data << '"';
 }
 
+// The straight steps on their own: each moves the current point and appends it.
+TEST(PathSteps, MoveTheCurrentPointAndAppendIt) {
+    using Step = void (*)(ParserState&, float&, float&, const float*, bool);
+    const struct { Step step; bool relative; float x, y; } cases[] = {
+        {pathLineTo, false, 3, 4},       {pathLineTo, true, 4, 6},
+        {pathHorizontalTo, false, 3, 2}, {pathHorizontalTo, true, 4, 2},
+        {pathVerticalTo, false, 1, 3},   {pathVerticalTo, true, 1, 5},
+    };
+    const float held[2] = {3, 4};
+    for (const auto& c : cases) {
+        StatePtr state = newState(0.1f);
+        float x = 1, y = 2;
+        c.step(*state, x, y, held, c.relative);
+        EXPECT_EQ(describePoint(x, y), describePoint(c.x, c.y));
+        ASSERT_EQ(state->pointCount, 1);
+        EXPECT_EQ(describePoint(state->points[0], state->points[1]), describePoint(c.x, c.y));
+    }
+}
+
 TEST(ParsePathData, SeveralDataAttributesContinueTheWorkingValues) {
     const char* list[] = {"d", "M 1 1 L 2 2", "id", "p", "d", "l 1 1 Z l 1 0", nullptr, nullptr};
     EXPECT_EQ(drawn(list), "open (1,1) (2,2) | closed (3,3) | open (1,0)");

@@ -236,7 +236,7 @@ TEST_F(ModuleTest, OnlyTheExactDecimalOfASlotNamesIt) {
     StandInHost host;
     const char* others[] = {"Surface 4294967296", "Surface 18446744073709551616",
                             "Surface 10000000000", "Surface 2", "Surface 1x", "Surface -0",
-                            "Surface ", "Surface"};
+                            "Surface ", "Surface", "Sunface 1", "Surface_1"};
     for (const char* name : others) host.addSurface(name);
     host.addSurface("Surface 1");
     ASSERT_EQ(import(host, svg("<rect fill='#ff0000' width='1' height='1'/>"

@@ -77,6 +77,7 @@ TEST(ReadCircle, SegmentCountFollowsTheTolerance) {
         {1e30f, 0.001f, circleSegmentLimit},
         {10, 0, circleSegmentLimit},
         {10, -0.001f, 0},
+        {40000, -0.001f, 0},
         {10, nan, 0},
         {inf, 0.1f, 0},
         {nan, 0.1f, 0},
