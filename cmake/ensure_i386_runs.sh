@@ -1,9 +1,10 @@
-# Sourced by test.sh after the compilers are installed. The i386 trees run their own programs
-# (tests, the profile training, the corpus import), so the machine must run i386 programs. Some
-# kernels are built or booted without the 32-bit entry; there the kernel is taught to hand i386
-# programs to a user-mode emulator (Debian's qemu-user) through binfmt_misc, which also covers
-# i386 programs started by other programs (the import tool run by the tests, a benchmark that
-# starts itself again). Sets I386_EMULATED to 0 (native) or 1; false when neither works.
+# Sourced by test.sh and tests/real_world/check.sh after the compilers are installed. The i386
+# trees run their own programs (tests, the profile training, the corpus import), so the machine
+# must run i386 programs. Some kernels are built or booted without the 32-bit entry; there the
+# kernel is taught to hand i386 programs to a user-mode emulator (Debian's qemu-user) through
+# binfmt_misc, which also covers i386 programs started by other programs (the import tool run by
+# the tests, a benchmark that starts itself again). Sets I386_EMULATED to 0 (native) or 1; false
+# when neither works.
 I386_EMULATED=0
 
 # Compiles and runs a program that exits with 42: status 0 when it ran, 1 when it did not,
