@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "svg/reader_memory.h"
+#include "tests/hostile_input.h"
 
 namespace {
 
@@ -269,14 +270,9 @@ TEST(ParseSvgFile, LargeFilesAreReadWhole) {
     const std::string tail = "<path d=\"M2 2 L3 2 L3 3 L2 3\"/></svg>";
     constexpr std::size_t mebibyte = std::size_t{1} << 20;
     for (std::size_t size : {8 * mebibyte - 1, 8 * mebibyte + 4097, 13 * mebibyte + 5}) {
-        std::string text = head + std::string(size - head.size() - tail.size(), ' ') + tail;
-        char name[] = "/tmp/polyin_large_XXXXXX";
-        int fd = mkstemp(name);
-        ASSERT_GE(fd, 0);
-        ASSERT_EQ(write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
-        close(fd);
-        PathList list = parseSvgFile(name, 0.1f);
-        unlink(name);
+        hostile::TempFile file(head + std::string(size - head.size() - tail.size(), ' ') + tail);
+        ASSERT_FALSE(file.name().empty());
+        PathList list = parseSvgFile(file.name().c_str(), 0.1f);
         ASSERT_EQ(listLength(list), 2) << size;
         EXPECT_EQ(list->pointCount, 4) << size;  // newest first: the last element
         EXPECT_EQ(list->points[5], 3.0f) << size;
