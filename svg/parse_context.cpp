@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,32 +25,11 @@ std::size_t readFully(int fd, char* buffer, std::size_t length) noexcept {
     return total;
 }
 
-// A large file buffer is written whole by the read and then scanned once: asking for large
-// pages over it lets the read fault it in by the 2 MiB page rather than by the 4 KiB one, which
-// on a virtual machine, where a fault is dear, is much of the cost of reading a large file.
-// Only whole large pages inside the buffer are advised; it is advice, so a refusal changes
-// nothing.
-void adviseLargePages(char* buffer, std::size_t length) noexcept {
-#ifdef MADV_HUGEPAGE
-    constexpr std::uintptr_t largePage = std::uintptr_t{1} << 21;
-    if (length < 4 * largePage) return;
-    std::uintptr_t start = reinterpret_cast<std::uintptr_t>(buffer);
-    std::uintptr_t first = (start + largePage - 1) & ~(largePage - 1);
-    std::uintptr_t last = (start + length) & ~(largePage - 1);
-    if (last > first)
-        ::madvise(reinterpret_cast<void*>(first), static_cast<std::size_t>(last - first), MADV_HUGEPAGE);
-#else
-    (void)buffer;
-    (void)length;
-#endif
-}
-
 // A regular file: its size is known, so one buffer of exactly that size plus the NUL.
 char* readKnownSize(int fd, std::uint64_t size) noexcept {
     if (size >= SIZE_MAX) return nullptr;
     char* text = static_cast<char*>(allocateBlock(static_cast<std::size_t>(size) + 1));
     if (text == nullptr) return nullptr;
-    adviseLargePages(text, static_cast<std::size_t>(size));
     std::size_t got = readFully(fd, text, static_cast<std::size_t>(size));
     text[got] = '\0';
     return text;
@@ -84,6 +62,13 @@ std::uint32_t alphaBits(float opacity) noexcept {
     return (static_cast<std::uint32_t>(whole) & 0xFFu) << 24;
 }
 
+void releasePoints(ParserState& state) noexcept {
+    releaseBuffer(state.points, static_cast<std::size_t>(state.pointCapacity) * 2 * sizeof(float));
+    state.points = nullptr;
+    state.pointCount = 0;
+    state.pointCapacity = 0;
+}
+
 }  // namespace
 
 PathList parseSvgFile(const char* fileName, float tolerance) noexcept {
@@ -100,10 +85,7 @@ PathList parseSvgText(char* text, float tolerance) noexcept {
     if (state == nullptr) return nullptr;
     state->tolerance = tolerance;
     tokenizeMarkup(text, onElementStart, onElementEnd, onCharacterData, state);
-    releaseBlock(state->points);
-    state->points = nullptr;
-    state->pointCount = 0;
-    state->pointCapacity = 0;
+    releasePoints(*state);
     PathList list = state->paths;
     state->paths = nullptr;
     destroyParserState(state);
@@ -137,7 +119,7 @@ ParserState* createParserState() noexcept {
 void destroyParserState(ParserState* state) noexcept {
     if (state == nullptr) return;
     freePathList(state->paths);
-    releaseBlock(state->points);
+    releasePoints(*state);
     releaseBlock(state->circles);
     releaseBlock(state);
 }
@@ -163,7 +145,9 @@ bool growPoints(ParserState& state) noexcept {
     if (state.pointCapacity > INT32_MAX / 2) return false;
     std::int32_t capacity = state.pointCapacity == 0 ? initialPointCapacity : state.pointCapacity * 2;
     if (static_cast<std::size_t>(capacity) > SIZE_MAX / (2 * sizeof(float))) return false;
-    void* grown = resizeBlock(state.points, static_cast<std::size_t>(capacity) * 2 * sizeof(float));
+    constexpr std::size_t pairSize = 2 * sizeof(float);
+    void* grown = resizeBuffer(state.points, static_cast<std::size_t>(state.pointCapacity) * pairSize,
+                               static_cast<std::size_t>(capacity) * pairSize);
     if (grown == nullptr) return false;
     state.points = static_cast<float*>(grown);
     state.pointCapacity = capacity;

@@ -122,6 +122,29 @@ TEST(AppendPoint, FailedGrowthDropsOnlyThatPoint) {
     EXPECT_EQ(state->points[16], 5.0f);
 }
 
+// From 8 MiB on, the buffer moves into a mapping of its own, which then grows by remapping:
+// every point must arrive at each step, and a refused growth must leave the buffer as it was.
+TEST(AppendPoint, LargeBuffersMoveWhole) {
+    StatePtr state = newState();
+    constexpr int full = 1 << 20;  // 8 MiB of pairs: the next growth asks for 16 MiB
+    for (int i = 0; i < full; ++i) appendPoint(*state, float(i), float(-i));
+    ASSERT_EQ(state->pointCapacity, full);
+    {
+        FailingAllocations failing(0);
+        appendPoint(*state, -1.0f, -1.0f);
+    }
+    EXPECT_EQ(state->pointCount, full);
+    EXPECT_EQ(state->pointCapacity, full);
+    for (int i = full; i < 2 * full + 1; ++i) appendPoint(*state, float(i), float(-i));
+    ASSERT_EQ(state->pointCount, 2 * full + 1);
+    EXPECT_EQ(state->pointCapacity, 4 * full);
+    int wrong = 0;
+    for (int i = 0; i < state->pointCount; ++i) {
+        wrong += state->points[2 * i] != float(i) || state->points[2 * i + 1] != float(-i);
+    }
+    EXPECT_EQ(wrong, 0);
+}
+
 TEST(AppendPoint, RefusesACapacityNoCountCanHold) {
     StatePtr state = newState();
     appendPoint(*state, 1.0f, 1.0f);
