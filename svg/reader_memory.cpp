@@ -44,20 +44,20 @@ void* allocateBlock(std::size_t size) noexcept {
 void* resizeBuffer(void* buffer, std::size_t size, std::size_t newSize) noexcept {
     if (!isAllowed(newSize)) return nullptr;
     if (newSize < largeBlockSize) return std::realloc(buffer, newSize);
-    void* grown;
     if (size >= largeBlockSize) {
-        // The mapping grows or moves with its pages: nothing is copied or faulted in again.
-        grown = ::mremap(buffer, size, newSize, MREMAP_MAYMOVE);
+        // The mapping grows or moves with its pages: nothing is copied or faulted in again,
+        // and the advice goes with it; the part it gains is advised here.
+        void* grown = ::mremap(buffer, size, newSize, MREMAP_MAYMOVE);
         if (grown == MAP_FAILED) return nullptr;
-    } else {
-        grown = ::mmap(nullptr, newSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (grown == MAP_FAILED) return nullptr;
-        adviseLargePages(grown, newSize);  // before the copy touches it
-        if (buffer != nullptr) std::memcpy(grown, buffer, size);
-        std::free(buffer);
+        adviseLargePages(grown, newSize);
+        return grown;
     }
-    adviseLargePages(grown, newSize);
-    return grown;
+    void* mapped = ::mmap(nullptr, newSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED) return nullptr;
+    adviseLargePages(mapped, newSize);  // before the copy touches it
+    if (buffer != nullptr) std::memcpy(mapped, buffer, size);
+    std::free(buffer);
+    return mapped;
 }
 
 void releaseBuffer(void* buffer, std::size_t size) noexcept {
