@@ -62,8 +62,13 @@ std::uint32_t alphaBits(float opacity) noexcept {
     return (static_cast<std::uint32_t>(whole) & 0xFFu) << 24;
 }
 
+// The size of a point buffer of that many pairs.
+std::size_t pointBufferSize(std::int32_t capacity) noexcept {
+    return static_cast<std::size_t>(capacity) * 2 * sizeof(float);
+}
+
 void releasePoints(ParserState& state) noexcept {
-    releaseBuffer(state.points, static_cast<std::size_t>(state.pointCapacity) * 2 * sizeof(float));
+    releaseBuffer(state.points, pointBufferSize(state.pointCapacity));
     state.points = nullptr;
     state.pointCount = 0;
     state.pointCapacity = 0;
@@ -145,9 +150,8 @@ bool growPoints(ParserState& state) noexcept {
     if (state.pointCapacity > INT32_MAX / 2) return false;
     std::int32_t capacity = state.pointCapacity == 0 ? initialPointCapacity : state.pointCapacity * 2;
     if (static_cast<std::size_t>(capacity) > SIZE_MAX / (2 * sizeof(float))) return false;
-    constexpr std::size_t pairSize = 2 * sizeof(float);
-    void* grown = resizeBuffer(state.points, static_cast<std::size_t>(state.pointCapacity) * pairSize,
-                               static_cast<std::size_t>(capacity) * pairSize);
+    void* grown =
+        resizeBuffer(state.points, pointBufferSize(state.pointCapacity), pointBufferSize(capacity));
     if (grown == nullptr) return false;
     state.points = static_cast<float*>(grown);
     state.pointCapacity = capacity;
