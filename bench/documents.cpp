@@ -85,20 +85,25 @@ void appendOutline(std::string& out, Random& random) {
         appendFixed(out, x, 3);
         out += ',';
         appendFixed(out, y, 3);
+        bool afterLine = true;  // the move-to's own pair: further pairs are line-to steps
         for (int i = 0; i < count; ++i) {
             long kind = random.range(0, 5);
             if (kind == 0) {
                 x += random.range(-2500, 2500);
                 out += 'H';
                 appendFixed(out, x, 3);
+                afterLine = false;
             } else if (kind == 1) {
                 y += random.range(-2500, 2500);
                 out += 'V';
                 appendFixed(out, y, 3);
+                afterLine = false;
             } else {
                 x += random.range(-2500, 2500);
                 y += random.range(-2500, 2500);
-                out += i % 7 == 0 ? " L" : " ";
+                // a pair after "H" or "V" needs its "L", or it would repeat that step twice
+                out += !afterLine || i % 7 == 0 ? " L" : " ";
+                afterLine = true;
                 appendFixed(out, x, 3);
                 out += ' ';
                 appendFixed(out, y, 3);
