@@ -101,7 +101,7 @@ void appendOutline(std::string& out, Random& random) {
             } else {
                 x += random.range(-2500, 2500);
                 y += random.range(-2500, 2500);
-                // a pair after "H" or "V" needs its "L", or it would repeat that step twice
+                // after "H" or "V" a pair needs its "L", or it is read as two more such steps
                 out += !afterLine || i % 7 == 0 ? " L" : " ";
                 afterLine = true;
                 appendFixed(out, x, 3);
